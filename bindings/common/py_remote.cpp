@@ -1,0 +1,51 @@
+#include "common/py_remote.h"
+
+#include "common/convert.h"
+
+namespace vantle::py {
+
+namespace {
+
+nb::object to_python(const browser::Arg& arg) {
+  if (const auto* remote = std::get_if<browser::RemotePtr>(&arg)) return unwrap(*remote);
+  return from_json(std::get<browser::Json>(arg));
+}
+
+}  // namespace
+
+browser::RemotePtr wrap(nb::handle obj) {
+  return std::make_shared<PyRemote>(nb::borrow(obj));
+}
+
+nb::object unwrap(const browser::RemotePtr& remote) {
+  if (!remote) return nb::none();
+  auto* py = dynamic_cast<PyRemote*>(remote.get());
+  if (!py) throw std::invalid_argument("remote object does not come from Python");
+  return py->object();
+}
+
+browser::RemotePtr PyRemote::attr(std::string_view name) {
+  return wrap(nb::getattr(obj_, nb::str(name.data(), name.size())));
+}
+
+browser::RemotePtr PyRemote::call(std::string_view method, const browser::Args& args,
+                                  const browser::Kwargs& kwargs) {
+  nb::object fn = nb::getattr(obj_, nb::str(method.data(), method.size()));
+  nb::list pos;
+  for (const auto& a : args) pos.append(to_python(a));
+  nb::dict kw;
+  for (const auto& [k, a] : kwargs) kw[nb::str(k.c_str())] = to_python(a);
+  PyObject* result = PyObject_Call(fn.ptr(), nb::tuple(pos).ptr(), kw.ptr());
+  if (!result) throw nb::python_error();
+  return std::make_shared<PyRemote>(nb::steal(result));
+}
+
+browser::Json PyRemote::value() { return to_json(obj_); }
+
+std::vector<browser::RemotePtr> PyRemote::items() {
+  std::vector<browser::RemotePtr> out;
+  for (nb::handle item : obj_) out.push_back(wrap(item));
+  return out;
+}
+
+}  // namespace vantle::py

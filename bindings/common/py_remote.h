@@ -1,0 +1,33 @@
+#pragma once
+// The browser driver interface of the core, implemented over Python objects
+// (Playwright's sync API in production; any duck-typed object in tests).
+
+#include <nanobind/nanobind.h>
+
+#include "vantle/browser/remote.h"
+
+namespace vantle::py {
+
+namespace nb = nanobind;
+
+class PyRemote final : public browser::Remote {
+ public:
+  explicit PyRemote(nb::object obj) : obj_(std::move(obj)) {}
+  browser::RemotePtr attr(std::string_view name) override;
+  browser::RemotePtr call(std::string_view method, const browser::Args& args,
+                          const browser::Kwargs& kwargs) override;
+  browser::Json value() override;
+  bool is_null() override { return obj_.is_none(); }
+  std::vector<browser::RemotePtr> items() override;
+  const nb::object& object() const { return obj_; }
+
+ private:
+  nb::object obj_;
+};
+
+/// Wraps a Python object for the core.
+browser::RemotePtr wrap(nb::handle obj);
+/// The Python object behind a remote created by wrap() (None for null).
+nb::object unwrap(const browser::RemotePtr& remote);
+
+}  // namespace vantle::py

@@ -1,0 +1,1 @@
+"""vantle: plain-English web tests."""
