@@ -1,0 +1,437 @@
+// Python face of direct resolution. Records are read once into core elements
+// that remember the dict they came from, so every result hands back the very
+// records the caller passed in.
+
+#include <nanobind/nanobind.h>
+
+#include <chrono>
+#include <climits>
+#include <optional>
+#include <string>
+
+#include "common/convert.h"
+#include "vantle/strategies/direct_strategy.h"
+#include "vantle/text/text.h"
+
+namespace nb = nanobind;
+namespace ds = vantle::strategies::direct;
+
+namespace {
+
+std::string type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
+
+[[noreturn]] void wrong_type(const std::string& what, const char* wanted, PyObject* obj) {
+  throw nb::type_error((what + " must be " + wanted + ", not " + type_name(obj)).c_str());
+}
+
+// Reads the code points straight from the str object: no UTF-8 round trip,
+// and lone surrogates come through unchanged.
+std::u32string text_of(PyObject* obj, const std::string& what) {
+  if (!PyUnicode_Check(obj)) wrong_type(what, "text", obj);
+  const int kind = PyUnicode_KIND(obj);
+  const void* data = PyUnicode_DATA(obj);
+  const Py_ssize_t n = PyUnicode_GET_LENGTH(obj);
+  std::u32string out(static_cast<std::size_t>(n), U'\0');
+  for (Py_ssize_t i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = PyUnicode_READ(kind, data, i);
+  return out;
+}
+
+std::u32string text_of(nb::handle obj, const std::string& what) { return text_of(obj.ptr(), what); }
+
+struct Keys {
+  PyObject *action, *target, *value, *ordinal;
+  PyObject *tag, *text, *xpath, *attributes, *is_visible, *is_enabled, *is_editable_field, *bounding_box;
+  PyObject *x, *y, *width, *height;
+};
+
+const Keys& keys() {
+  static const Keys k = [] {
+    auto key = [](const char* s) { return PyUnicode_InternFromString(s); };
+    return Keys{key("action"),     key("target"),     key("value"),      key("ordinal"),
+                key("tag"),        key("text"),       key("xpath"),      key("attributes"),
+                key("is_visible"), key("is_enabled"), key("is_editable_field"), key("bounding_box"),
+                key("x"),          key("y"),          key("width"),      key("height")};
+  }();
+  return k;
+}
+
+/// The value under `key`, or null when the record lacks it or holds None.
+PyObject* lookup(PyObject* dict, PyObject* key) {
+  PyObject* v = PyDict_GetItemWithError(dict, key);
+  if (!v && PyErr_Occurred()) throw nb::python_error();
+  return v == Py_None ? nullptr : v;
+}
+
+std::string key_name(PyObject* key) { return PyUnicode_AsUTF8(key); }
+
+std::u32string optional_text(PyObject* record, PyObject* key, const char* owner) {
+  PyObject* v = lookup(record, key);
+  return v ? text_of(v, std::string(owner) + " key '" + key_name(key) + "'") : std::u32string();
+}
+
+bool truth(PyObject* record, PyObject* key) {
+  PyObject* v = lookup(record, key);
+  if (!v) return false;
+  int t = PyObject_IsTrue(v);
+  if (t < 0) throw nb::python_error();
+  return t == 1;
+}
+
+std::optional<double> number(PyObject* box, PyObject* key) {
+  PyObject* v = lookup(box, key);
+  if (!v) return std::nullopt;
+  if (PyFloat_Check(v)) return PyFloat_AS_DOUBLE(v);
+  if (!PyLong_Check(v)) wrong_type("bounding_box key '" + key_name(key) + "'", "a number", v);
+  double d = PyLong_AsDouble(v);
+  if (d == -1.0 && PyErr_Occurred()) throw nb::python_error();
+  return d;
+}
+
+ds::Box box_of(PyObject* record) {
+  const auto& k = keys();
+  ds::Box box;
+  PyObject* b = lookup(record, k.bounding_box);
+  if (!b) return box;
+  if (!PyDict_Check(b)) wrong_type("element key 'bounding_box'", "a dict", b);
+  box.present = PyDict_GET_SIZE(b) > 0;
+  box.x = number(b, k.x);
+  box.y = number(b, k.y);
+  box.width = number(b, k.width);
+  box.height = number(b, k.height);
+  return box;
+}
+
+// Only the attributes that matching reads are kept; other "data-" names
+// matter by name alone.
+std::vector<ds::Attribute> attributes_of(PyObject* record) {
+  std::vector<ds::Attribute> out;
+  PyObject* attrs = lookup(record, keys().attributes);
+  if (!attrs) return out;
+  if (!PyDict_Check(attrs)) wrong_type("element key 'attributes'", "a dict", attrs);
+  Py_ssize_t pos = 0;
+  PyObject *name, *value;
+  while (PyDict_Next(attrs, &pos, &name, &value)) {
+    auto n = text_of(name, "an attribute name");
+    if (ds::reads_attribute(n)) {
+      if (value == Py_None) continue;
+      out.push_back({n, text_of(value, "attribute '" + vantle::text::encode(n) + "'")});
+    } else if (n.compare(0, 5, U"data-") == 0) {
+      out.push_back({n, PyUnicode_Check(value) ? text_of(value, "") : std::u32string()});
+    }
+  }
+  return out;
+}
+
+ds::Element element_of(PyObject* record, std::size_t index) {
+  if (!PyDict_Check(record)) wrong_type("an element record", "a dict", record);
+  const auto& k = keys();
+  ds::Element el;
+  el.index = index;
+  el.origin = record;
+  el.tag = optional_text(record, k.tag, "element");
+  el.text = optional_text(record, k.text, "element");
+  el.xpath = optional_text(record, k.xpath, "element");
+  el.attributes = attributes_of(record);
+  el.is_visible = truth(record, k.is_visible);
+  el.is_enabled = truth(record, k.is_enabled);
+  el.is_editable_field = truth(record, k.is_editable_field);
+  el.bounding_box = box_of(record);
+  return el;
+}
+
+/// Records converted for one call; `items` keeps the objects alive while the
+/// core holds pointers to them.
+struct Records {
+  nb::object items;
+  ds::Elements elements;
+};
+
+Records records_of(nb::handle seq, const char* what) {
+  Records r;
+  if (seq.is_none()) return r;
+  if (PyUnicode_Check(seq.ptr()) || PyDict_Check(seq.ptr())) wrong_type(what, "a sequence of records", seq.ptr());
+  PyObject* fast = PySequence_Fast(seq.ptr(), (std::string(what) + " must be a sequence of records").c_str());
+  if (!fast) throw nb::python_error();
+  r.items = nb::steal(fast);
+  const Py_ssize_t n = PySequence_Fast_GET_SIZE(fast);
+  PyObject** items = PySequence_Fast_ITEMS(fast);
+  r.elements.reserve(static_cast<std::size_t>(n));
+  for (Py_ssize_t i = 0; i < n; ++i) r.elements.push_back(element_of(items[i], static_cast<std::size_t>(i)));
+  return r;
+}
+
+nb::object record(const ds::Element* el) {
+  return el ? nb::borrow(static_cast<PyObject*>(const_cast<void*>(el->origin))) : nb::none();
+}
+
+nb::list record_list(const std::vector<const ds::Element*>& elements) {
+  nb::list out;
+  for (const auto* el : elements) out.append(record(el));
+  return out;
+}
+
+nb::dict state_dict(const ds::State& s) {
+  nb::dict d;
+  if (s.present) d["present"] = *s.present;
+  if (s.visible) d["visible"] = *s.visible;
+  if (s.enabled) d["enabled"] = *s.enabled;
+  if (s.expected) d["expected"] = vantle::py::to_str(*s.expected);
+  if (s.actual) d["actual"] = vantle::py::to_str(*s.actual);
+  return d;
+}
+
+nb::dict result_dict(const ds::Result& r) {
+  nb::dict d;
+  d["resolved"] = r.resolved;
+  if (r.verified) d["verified"] = *r.verified;
+  d["confidence"] = r.confidence;
+  d["element"] = record(r.element);
+  if (r.state) d["state"] = state_dict(*r.state);
+  if (r.extracted) d["extracted"] = vantle::py::to_str(*r.extracted);
+  d["candidates"] = record_list(r.candidates);
+  return d;
+}
+
+long long ordinal_of(PyObject* v) {
+  if (!PyLong_Check(v)) wrong_type("the instruction's 'ordinal'", "an integer", v);
+  int overflow = 0;
+  long long n = PyLong_AsLongLongAndOverflow(v, &overflow);
+  if (n == -1 && PyErr_Occurred()) throw nb::python_error();
+  if (overflow) return overflow > 0 ? LLONG_MAX : LLONG_MIN;
+  return n;
+}
+
+ds::Instruction instruction_of(nb::handle parsed) {
+  if (!PyDict_Check(parsed.ptr())) wrong_type("parsed_instruction", "a dict", parsed.ptr());
+  const auto& k = keys();
+  PyObject* rec = parsed.ptr();
+  auto text_key = [&](PyObject* key) {
+    PyObject* v = PyDict_GetItemWithError(rec, key);
+    if (!v && PyErr_Occurred()) throw nb::python_error();
+    return v ? text_of(v, "the instruction's '" + key_name(key) + "'") : std::u32string();
+  };
+  ds::Instruction in;
+  in.action = text_key(k.action);
+  in.target = text_key(k.target);
+  const auto needs = ds::inputs_for(in.action);
+  if (needs.value) in.value = text_key(k.value);
+  if (needs.ordinal) {
+    PyObject* v = PyDict_GetItemWithError(rec, k.ordinal);
+    if (!v && PyErr_Occurred()) throw nb::python_error();
+    if (v) in.ordinal = ordinal_of(v);
+  }
+  return in;
+}
+
+struct Call {
+  ds::Instruction instruction;
+  Records dom, text;
+};
+
+Call call_of(nb::handle parsed, nb::handle dom_elements, nb::handle text_elements) {
+  Call c;
+  c.instruction = instruction_of(parsed);
+  const auto needs = ds::inputs_for(c.instruction.action);
+  if (dom_elements.is_none()) wrong_type("dom_elements", "a sequence of records", dom_elements.ptr());
+  if (needs.dom_elements) c.dom = records_of(dom_elements, "dom_elements");
+  if (needs.text_elements) c.text = records_of(text_elements, "text_elements");
+  return c;
+}
+
+template <typename Work>
+ds::Result without_gil(Work work) {
+  nb::gil_scoped_release release;
+  return work();
+}
+
+struct DirectStrategy {};
+
+nb::dict resolve(nb::handle parsed, nb::handle dom_elements, nb::handle text_elements) {
+  Call c = call_of(parsed, dom_elements, text_elements);
+  return result_dict(without_gil([&] { return ds::resolve(c.instruction, c.dom.elements, c.text.elements); }));
+}
+
+double time_core_resolve(nb::handle parsed, nb::handle dom_elements, nb::handle text_elements, int repeats) {
+  if (repeats < 1) throw nb::value_error("repeats must be at least 1");
+  Call c = call_of(parsed, dom_elements, text_elements);
+  nb::gil_scoped_release release;
+  auto start = std::chrono::steady_clock::now();
+  std::size_t sink = 0;
+  for (int i = 0; i < repeats; ++i)
+    sink += ds::resolve(c.instruction, c.dom.elements, c.text.elements).candidates.size();
+  std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+  volatile std::size_t keep = sink;
+  (void)keep;
+  return spent.count() / repeats;
+}
+
+bool truthy(nb::handle obj) {
+  int t = PyObject_IsTrue(obj.ptr());
+  if (t < 0) throw nb::python_error();
+  return t == 1;
+}
+
+ds::Element single(nb::handle element) { return element_of(element.ptr(), 0); }
+
+nb::object filter_by_action(nb::handle action, nb::handle elements) {
+  auto a = text_of(action, "action");
+  if (!ds::filters_by_action(a)) return nb::borrow(elements);
+  Records r = records_of(elements, "elements");
+  return record_list(ds::filter_by_action(a, r.elements));
+}
+
+template <std::size_t N>
+nb::tuple name_tuple(const std::array<std::u32string_view, N>& names) {
+  nb::list out;
+  for (auto n : names) out.append(vantle::py::to_str(n));
+  return nb::tuple(out);
+}
+
+}  // namespace
+
+NB_MODULE(direct_strategy, m) {
+  m.doc() =
+      "Level 1 resolution strategy: matches instructions to DOM elements by text and attributes.";
+
+  m.attr("_MATCH_ATTRIBUTES") = name_tuple(ds::MATCH_ATTRIBUTES);
+  m.attr("_TYPE_DESCRIPTORS") = nb::steal(PyFrozenSet_New(name_tuple(ds::TYPE_DESCRIPTORS).ptr()));
+  m.attr("_TEXT_ONLY_TAGS") = nb::steal(PyFrozenSet_New(name_tuple(ds::TEXT_ONLY_TAGS).ptr()));
+  m.attr("_DOM_DISTANCE_THRESHOLD") = nb::int_(ds::DOM_DISTANCE_THRESHOLD);
+  m.attr("_TYPEABLE_TAGS") = nb::steal(PyFrozenSet_New(name_tuple(ds::TYPEABLE_TAGS).ptr()));
+  m.attr("_TYPEABLE_ROLES") = nb::steal(PyFrozenSet_New(name_tuple(ds::TYPEABLE_ROLES).ptr()));
+  m.attr("_SELECTABLE_TAGS") = nb::steal(PyFrozenSet_New(name_tuple(ds::SELECTABLE_TAGS).ptr()));
+
+  nb::register_exception_translator([](const std::exception_ptr& p, void*) {
+    try {
+      std::rethrow_exception(p);
+    } catch (const ds::RecordTypeError& e) {
+      PyErr_SetString(PyExc_TypeError, e.what());
+    } catch (const ds::MissingKeyError& e) {
+      PyErr_SetString(PyExc_KeyError, e.what());
+    } catch (const ds::UnknownActionError& e) {
+      PyErr_SetString(PyExc_KeyError, e.what());
+    }
+  });
+
+  m.def(
+      "_searchable_strings",
+      [](nb::handle element, nb::handle include_label) {
+        nb::list out;
+        for (const auto& s : ds::searchable_strings(single(element), truthy(include_label)))
+          out.append(vantle::py::to_str(s));
+        return out;
+      },
+      nb::arg("element"), nb::arg("include_label") = false,
+      "The human-readable text surfaces of one element: its text, the values of the match\n"
+      "attributes (_label only with include_label), and words taken from its class, id and\n"
+      "data- attribute names.");
+  m.def(
+      "_matches_element",
+      [](nb::handle target, nb::handle element, nb::handle include_label) {
+        return ds::matches_element(text_of(target, "target"), single(element), truthy(include_label));
+      },
+      nb::arg("target"), nb::arg("element"), nb::arg("include_label") = false,
+      "True when the target is contained in any surface of the element, ignoring case and\n"
+      "reading '_' and '-' as spaces on both sides.");
+  m.def(
+      "_exact_matches_element",
+      [](nb::handle target, nb::handle element, nb::handle include_label) {
+        return ds::exact_matches_element(text_of(target, "target"), single(element), truthy(include_label));
+      },
+      nb::arg("target"), nb::arg("element"), nb::arg("include_label") = false,
+      "True when the target equals a surface of the element, compared as _matches_element\n"
+      "does, the surface stripped of surrounding white space.");
+  m.def(
+      "_strip_type_descriptors",
+      [](nb::handle target) { return vantle::py::to_str(ds::strip_type_descriptors(text_of(target, "target"))); },
+      nb::arg("target"),
+      "Removes element-type words ('button', 'field', ...) from the end, then the start, of a\n"
+      "target; returns the target unchanged when nothing would remain.");
+  m.def("_filter_by_action", &filter_by_action, nb::arg("action"), nb::arg("elements"),
+        "The elements that can take the action: typeable ones for 'type', native selects for\n"
+        "'select' (a new list); the given sequence itself for any other action.");
+  m.def(
+      "_dom_distance",
+      [](nb::handle a, nb::handle b) { return ds::dom_distance(text_of(a, "xpath_a"), text_of(b, "xpath_b")); },
+      nb::arg("xpath_a"), nb::arg("xpath_b"),
+      "Tree steps between two elements given by their element paths: up to the deepest\n"
+      "shared step and down again.");
+  m.def("_time_core_resolve", &time_core_resolve, nb::arg("parsed_instruction"), nb::arg("dom_elements"),
+        nb::arg("text_elements") = nb::none(), nb::arg("repeats") = 100,
+        "Seconds per resolution spent in the core alone: converts the records once, then\n"
+        "resolves `repeats` times. For benchmarks.");
+
+  nb::class_<DirectStrategy>(m, "DirectStrategy",
+                             "Level 1 resolution strategy. Resolves a parsed instruction against a "
+                             "list of live DOM elements.\nUses case-insensitive exact contains matching "
+                             "— no fuzzy or semantic scoring.")
+      .def(nb::init<>())
+      .def(
+          "resolve",
+          [](DirectStrategy&, nb::handle parsed, nb::handle dom, nb::handle text) { return resolve(parsed, dom, text); },
+          nb::arg("parsed_instruction"), nb::arg("dom_elements"), nb::arg("text_elements") = nb::none(),
+          "Resolves a parsed instruction to one of the given records. Returns a resolution\n"
+          "result dict: resolved, confidence, element, candidates (plus verified and state for\n"
+          "verifications, extracted for spatial extraction).")
+      .def(
+          "_resolve_verify",
+          [](DirectStrategy&, nb::handle action, nb::handle target, nb::handle dom) {
+            auto a = text_of(action, "action");
+            auto t = text_of(target, "target");
+            Records r = records_of(dom, "dom_elements");
+            return result_dict(without_gil([&] { return ds::resolve_verify(a, t, r.elements); }));
+          },
+          nb::arg("action"), nb::arg("target"), nb::arg("dom_elements"),
+          "Find target element then assert its state matches the requested condition.")
+      .def(
+          "_resolve_verify_text",
+          [](DirectStrategy&, nb::handle action, nb::handle target, nb::handle text) {
+            auto a = text_of(action, "action");
+            auto t = text_of(target, "target");
+            Records r = records_of(text, "text_elements");
+            return result_dict(without_gil([&] { return ds::resolve_verify_text(a, t, r.elements); }));
+          },
+          nb::arg("action"), nb::arg("target"), nb::arg("text_elements"),
+          "Find text element containing target then assert its state.")
+      .def(
+          "_resolve_find_text",
+          [](DirectStrategy&, nb::handle target, nb::handle text) {
+            auto t = text_of(target, "target");
+            Records r = records_of(text, "text_elements");
+            return result_dict(without_gil([&] { return ds::resolve_find_text(t, r.elements); }));
+          },
+          nb::arg("target"), nb::arg("text_elements"),
+          "Resolve by contains match — passes if target is a substring of any text element.")
+      .def(
+          "_resolve_find_exact_text",
+          [](DirectStrategy&, nb::handle target, nb::handle text) {
+            auto t = text_of(target, "target");
+            Records r = records_of(text, "text_elements");
+            return result_dict(without_gil([&] { return ds::resolve_find_exact_text(t, r.elements); }));
+          },
+          nb::arg("target"), nb::arg("text_elements"),
+          "Resolve by exact equality — element text must equal target (case-insensitive).")
+      .def(
+          "_resolve_verify_spatial_text",
+          [](DirectStrategy&, nb::handle target, nb::handle expected, nb::handle text, nb::handle dom) {
+            auto t = text_of(target, "target");
+            auto e = text_of(expected, "expected");
+            Records tr = records_of(text, "text_elements");
+            Records dr = records_of(dom, "dom_elements");
+            return result_dict(
+                without_gil([&] { return ds::resolve_verify_spatial_text(t, e, tr.elements, dr.elements); }));
+          },
+          nb::arg("target"), nb::arg("expected"), nb::arg("text_elements"), nb::arg("dom_elements") = nb::none(),
+          "Find the text element in the given direction from the anchor and compare to expected.")
+      .def(
+          "_resolve_extract_spatial_text",
+          [](DirectStrategy&, nb::handle target, nb::handle text, nb::handle dom) {
+            auto t = text_of(target, "target");
+            Records tr = records_of(text, "text_elements");
+            Records dr = records_of(dom, "dom_elements");
+            return result_dict(
+                without_gil([&] { return ds::resolve_extract_spatial_text(t, tr.elements, dr.elements); }));
+          },
+          nb::arg("target"), nb::arg("text_elements"), nb::arg("dom_elements") = nb::none(),
+          "Find the nearest text element in the given direction and return its text.");
+}

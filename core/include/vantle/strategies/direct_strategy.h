@@ -1,0 +1,194 @@
+#pragma once
+/// Direct resolution: finds the element an instruction names by its text and
+/// attributes, checks recorded element state for verifications, finds page
+/// text, and reads the text lying in a direction from an anchor text.
+///
+/// Matching is plain case-insensitive containment or equality; there is no
+/// scoring. Every function here is pure: it reads the records it is given and
+/// returns pointers into them, never copies.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantle::strategies::direct {
+
+/// A record holds a value of the wrong kind (text where a number belongs...).
+class RecordTypeError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+/// A record lacks a key that the operation cannot do without.
+class MissingKeyError : public std::runtime_error {
+ public:
+  MissingKeyError(std::string key, const std::string& message)
+      : std::runtime_error(message), key_(std::move(key)) {}
+  /// The name of the missing key, such as "width".
+  const std::string& key() const noexcept { return key_; }
+
+ private:
+  std::string key_;
+};
+
+/// A failed lookup of an action in a check table.
+class UnknownActionError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+/// The `bounding_box` of a record. A coordinate that the record lacks is empty.
+struct Box {
+  /// The record has a non-empty `bounding_box`.
+  bool present = false;
+  std::optional<double> x, y, width, height;
+};
+
+struct Attribute {
+  std::u32string name;
+  std::u32string value;
+};
+
+/// An element descriptor or a text element. An absent key reads as empty text
+/// or false.
+struct Element {
+  /// Position of the record in the caller's sequence.
+  std::size_t index = 0;
+  /// Identity of the caller's record; two elements with the same non-null
+  /// origin are the same record (as when one record sits in both sequences).
+  const void* origin = nullptr;
+  std::u32string tag;
+  std::u32string text;
+  std::u32string xpath;
+  /// In record order. Only the attributes that matching reads matter: see
+  /// reads_attribute().
+  std::vector<Attribute> attributes;
+  bool is_visible = false;
+  bool is_enabled = false;
+  bool is_editable_field = false;
+  Box bounding_box;
+
+  /// The value of an attribute, or null when the record has none.
+  const std::u32string* attribute(std::u32string_view name) const;
+  bool same_record(const Element& other) const;
+};
+
+using Elements = std::vector<Element>;
+
+/// The keys of a parsed instruction that resolution reads.
+struct Instruction {
+  std::u32string action;
+  std::u32string target;
+  /// Expected text of "verify_spatial_text".
+  std::u32string value;
+  /// Which of several matches to take, counted from 1.
+  long long ordinal = 1;
+};
+
+/// Observed state of a verification; keys are present in the order declared.
+struct State {
+  std::optional<bool> present;
+  std::optional<bool> visible;
+  std::optional<bool> enabled;
+  std::optional<std::u32string> expected;
+  std::optional<std::u32string> actual;
+};
+
+/// The resolution result. Optional members are keys that only some paths set.
+struct Result {
+  bool resolved = false;
+  std::optional<bool> verified;
+  double confidence = 0.0;
+  /// Points into the element sequences given to the call; null when not found.
+  const Element* element = nullptr;
+  std::optional<State> state;
+  std::optional<std::u32string> extracted;
+  std::vector<const Element*> candidates;
+};
+
+/// Which inputs a resolution of one action reads, so that a caller holding
+/// records in another form converts only those.
+struct Inputs {
+  bool dom_elements = false;
+  bool text_elements = false;
+  bool value = false;
+  bool ordinal = false;
+};
+Inputs inputs_for(std::u32string_view action);
+
+/// True for the attribute names whose values matching reads; other attributes
+/// matter only by name, when they begin with "data-".
+bool reads_attribute(std::u32string_view name);
+
+// ---- constants ----------------------------------------------------------
+
+/// Attributes whose values are match surfaces, in surface order.
+inline constexpr std::array<std::u32string_view, 6> MATCH_ATTRIBUTES{
+    U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt"};
+/// Element-type words stripped from the ends of a target.
+inline constexpr std::array<std::u32string_view, 18> TYPE_DESCRIPTORS{
+    U"input", U"field", U"button", U"btn",      U"box",     U"link",
+    U"dropdown", U"select", U"checkbox", U"radio", U"textarea", U"textbox",
+    U"area", U"icon", U"control", U"widget", U"form", U"element"};
+/// Tags whose text can answer a spatial text question.
+inline constexpr std::array<std::u32string_view, 14> TEXT_ONLY_TAGS{
+    U"span", U"p", U"label", U"h1", U"h2", U"h3", U"h4",
+    U"h5", U"h6", U"li", U"td", U"th", U"div", U"a"};
+/// Largest tree distance between an anchor and a text read next to it.
+inline constexpr int DOM_DISTANCE_THRESHOLD = 10;
+inline constexpr std::array<std::u32string_view, 2> TYPEABLE_TAGS{U"input", U"textarea"};
+inline constexpr std::array<std::u32string_view, 4> TYPEABLE_ROLES{
+    U"textbox", U"searchbox", U"spinbutton", U"combobox"};
+inline constexpr std::array<std::u32string_view, 1> SELECTABLE_TAGS{U"select"};
+
+// ---- matching primitives --------------------------------------------------
+
+/// The human-readable surfaces of an element, as stored, in a fixed order.
+std::vector<std::u32string> searchable_strings(const Element& element, bool include_label = false);
+/// The target (lower-cased, "_" and "-" read as spaces) is contained in a surface
+/// normalised the same way.
+bool matches_element(std::u32string_view target, const Element& element, bool include_label = false);
+/// As matches_element, but the target must equal a normalised, stripped surface.
+bool exact_matches_element(std::u32string_view target, const Element& element,
+                           bool include_label = false);
+/// Drops element-type words from the end, then the start, of a target.
+std::u32string strip_type_descriptors(std::u32string_view target);
+/// True when `action` narrows the pool ("type" and "select").
+bool filters_by_action(std::u32string_view action);
+/// The elements that can take `action`, in order; every element for actions
+/// that do not narrow the pool.
+std::vector<const Element*> filter_by_action(std::u32string_view action, const Elements& elements);
+/// Tree steps between two elements given by their element paths.
+long long dom_distance(std::u32string_view xpath_a, std::u32string_view xpath_b);
+
+// ---- resolution -----------------------------------------------------------
+
+/// Resolves a parsed instruction against the page's element descriptors and
+/// text elements, routing verification, find and spatial text actions.
+Result resolve(const Instruction& instruction, const Elements& dom_elements,
+               const Elements& text_elements);
+/// Text and attribute matching for click, type, hover, select, extract...
+Result resolve_generic(const Instruction& instruction, const Elements& dom_elements,
+                       const Elements& text_elements);
+/// Finds the target element, then reports whether its recorded state holds.
+Result resolve_verify(std::u32string_view action, std::u32string_view target,
+                      const Elements& dom_elements);
+/// Finds a text element containing the target, then reports its state.
+Result resolve_verify_text(std::u32string_view action, std::u32string_view target,
+                           const Elements& text_elements);
+/// The shortest text element containing the target.
+Result resolve_find_text(std::u32string_view target, const Elements& text_elements);
+/// The first text element whose text equals the target.
+Result resolve_find_exact_text(std::u32string_view target, const Elements& text_elements);
+/// Reads the text in a direction from an anchor and compares it to `expected`.
+Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_view expected,
+                                   const Elements& text_elements, const Elements& dom_elements);
+/// Reads the nearest text in a direction from an anchor.
+Result resolve_extract_spatial_text(std::u32string_view target, const Elements& text_elements,
+                                    const Elements& dom_elements);
+
+}  // namespace vantle::strategies::direct

@@ -1,0 +1,164 @@
+#include "vantle/strategies/direct_strategy.h"
+
+#include <algorithm>
+
+#include "vantle/text/text.h"
+
+namespace vantle::strategies::direct {
+
+namespace {
+
+template <typename Table>
+bool in_table(const Table& table, std::u32string_view word) {
+  return std::find(table.begin(), table.end(), word) != table.end();
+}
+
+bool has_digit(std::u32string_view word) {
+  return std::any_of(word.begin(), word.end(), [](char32_t c) { return text::is_digit(c); });
+}
+
+/// "_" and "-" separate words in labels, ids and class names alike.
+std::u32string dashes_to_spaces(std::u32string_view s) {
+  std::u32string out(s);
+  for (auto& c : out)
+    if (c == U'_' || c == U'-') c = U' ';
+  return out;
+}
+
+/// The form in which a target and a surface are compared.
+std::u32string normalised(std::u32string_view s) { return dashes_to_spaces(text::lower(s)); }
+
+std::u32string join_kept(const std::vector<std::u32string>& words, std::size_t min_length) {
+  std::vector<std::u32string> kept;
+  for (const auto& w : words)
+    if (w.size() >= min_length && !has_digit(w)) kept.push_back(w);
+  return text::join(kept, U" ");
+}
+
+// Class words are tested whole, before their dashes become spaces, so
+// 'btn-primary' survives although 'btn' alone would not.
+std::u32string class_surface(std::u32string_view cls) {
+  std::vector<std::u32string> kept;
+  for (const auto& w : text::split_ws(cls))
+    if (w.size() >= 4 && !has_digit(w)) kept.push_back(dashes_to_spaces(w));
+  return text::join(kept, U" ");
+}
+
+std::u32string id_surface(std::u32string_view id) {
+  return join_kept(text::split_ws(dashes_to_spaces(id)), 4);
+}
+
+std::u32string data_name_surface(std::u32string_view name) {
+  return join_kept(text::split_ws(dashes_to_spaces(name.substr(5))), 2);
+}
+
+bool is_data_name(std::u32string_view name) {
+  return text::starts_with(name, U"data-") && name != U"data-testid";
+}
+
+template <typename Test>
+bool any_surface(const Element& element, bool include_label, Test test) {
+  for (const auto& surface : searchable_strings(element, include_label))
+    if (test(normalised(surface))) return true;
+  return false;
+}
+
+}  // namespace
+
+const std::u32string* Element::attribute(std::u32string_view name) const {
+  for (const auto& a : attributes)
+    if (a.name == name) return &a.value;
+  return nullptr;
+}
+
+bool Element::same_record(const Element& other) const {
+  if (origin && other.origin) return origin == other.origin;
+  return this == &other;
+}
+
+bool reads_attribute(std::u32string_view name) {
+  return in_table(MATCH_ATTRIBUTES, name) || name == U"class" || name == U"id" || name == U"role";
+}
+
+std::vector<std::u32string> searchable_strings(const Element& element, bool include_label) {
+  std::vector<std::u32string> out;
+  if (!element.text.empty()) out.push_back(element.text);
+  for (auto name : MATCH_ATTRIBUTES) {
+    if (name == U"_label" && !include_label) continue;
+    const auto* value = element.attribute(name);
+    if (value && !value->empty()) out.push_back(*value);
+  }
+  auto add = [&out](std::u32string surface) {
+    if (!surface.empty()) out.push_back(std::move(surface));
+  };
+  if (const auto* cls = element.attribute(U"class")) add(class_surface(*cls));
+  if (const auto* id = element.attribute(U"id")) add(id_surface(*id));
+  for (const auto& a : element.attributes)
+    if (is_data_name(a.name)) add(data_name_surface(a.name));
+  return out;
+}
+
+bool matches_element(std::u32string_view target, const Element& element, bool include_label) {
+  const auto needle = normalised(target);
+  return any_surface(element, include_label,
+                     [&](const std::u32string& surface) { return text::contains(surface, needle); });
+}
+
+bool exact_matches_element(std::u32string_view target, const Element& element, bool include_label) {
+  const auto needle = normalised(target);
+  return any_surface(element, include_label,
+                     [&](const std::u32string& surface) { return text::strip(surface) == needle; });
+}
+
+std::u32string strip_type_descriptors(std::u32string_view target) {
+  auto words = text::split_ws(target);
+  auto is_descriptor = [](const std::u32string& w) { return in_table(TYPE_DESCRIPTORS, text::lower(w)); };
+  auto end = words.end();
+  while (end != words.begin() && is_descriptor(*(end - 1))) --end;
+  auto begin = words.begin();
+  while (begin != end && is_descriptor(*begin)) ++begin;
+  if (begin == end) return std::u32string(target);
+  return text::join(std::vector<std::u32string>(begin, end), U" ");
+}
+
+bool filters_by_action(std::u32string_view action) { return action == U"type" || action == U"select"; }
+
+std::vector<const Element*> filter_by_action(std::u32string_view action, const Elements& elements) {
+  std::vector<const Element*> out;
+  out.reserve(elements.size());
+  for (const auto& el : elements) {
+    bool keep = true;
+    if (action == U"type") {
+      const auto* role = el.attribute(U"role");
+      keep = in_table(TYPEABLE_TAGS, el.tag) || (role && in_table(TYPEABLE_ROLES, *role)) ||
+             el.is_editable_field;
+    } else if (action == U"select") {
+      keep = in_table(SELECTABLE_TAGS, el.tag);
+    }
+    if (keep) out.push_back(&el);
+  }
+  return out;
+}
+
+long long dom_distance(std::u32string_view xpath_a, std::u32string_view xpath_b) {
+  auto steps = [](std::u32string_view path) {
+    auto first = path.find_first_not_of(U'/');
+    auto last = path.find_last_not_of(U'/');
+    auto rest = first == std::u32string_view::npos ? std::u32string_view()
+                                                   : path.substr(first, last - first + 1);
+    std::vector<std::u32string_view> parts;
+    for (std::size_t start = 0;;) {
+      auto slash = rest.find(U'/', start);
+      parts.push_back(rest.substr(start, slash == std::u32string_view::npos ? slash : slash - start));
+      if (slash == std::u32string_view::npos) return parts;
+      start = slash + 1;
+    }
+  };
+  const auto a = steps(xpath_a);
+  const auto b = steps(xpath_b);
+  std::size_t common = 0;
+  while (common < a.size() && common < b.size() && a[common] == b[common]) ++common;
+  return static_cast<long long>(a.size() - common + b.size() - common);
+}
+
+}  // namespace vantle::strategies::direct

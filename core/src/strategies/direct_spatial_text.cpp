@@ -1,0 +1,246 @@
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "direct_util.h"
+#include "vantle/strategies/direct_strategy.h"
+#include "vantle/text/text.h"
+
+namespace vantle::strategies::direct {
+
+namespace {
+
+struct Keyword {
+  std::u32string_view word;
+  std::u32string_view direction;
+};
+
+constexpr std::array<Keyword, 6> DIRECTIONS{{
+    {U"next to", U"right"},
+    {U"right of", U"right"},
+    {U"left of", U"left"},
+    {U"below", U"below"},
+    {U"under", U"below"},
+    {U"above", U"above"},
+}};
+
+// Longer keywords first so that no keyword is shadowed by a shorter one;
+// equal lengths keep table order.
+const std::array<Keyword, 6>& keywords_longest_first() {
+  static const auto sorted = [] {
+    auto k = DIRECTIONS;
+    std::stable_sort(k.begin(), k.end(),
+                     [](const Keyword& a, const Keyword& b) { return a.word.size() > b.word.size(); });
+    return k;
+  }();
+  return sorted;
+}
+
+struct Direction {
+  std::u32string_view direction;
+  std::u32string anchor_text;
+};
+
+Direction parse_direction(std::u32string_view target) {
+  const auto lowered = text::lower(target);
+  for (const auto& k : keywords_longest_first()) {
+    if (!text::starts_with(lowered, std::u32string(k.word) + U" ")) continue;
+    auto anchor = text::strip(target.substr(k.word.size()));
+    for (std::u32string_view article : {U"the ", U"a ", U"an "})
+      if (text::starts_with(text::lower(anchor), article)) anchor.erase(0, article.size());
+    return {k.direction, anchor};
+  }
+  return {};
+}
+
+bool is_line_break(char32_t c) {
+  return c == U'\n' || c == U'\r' || c == U'\v' || c == U'\f' || (c >= 0x1C && c <= 0x1E) ||
+         c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+std::u32string first_line(std::u32string_view s) {
+  auto lowered = text::lower(text::strip(s));
+  auto end = std::find_if(lowered.begin(), lowered.end(), is_line_break);
+  return text::strip(std::u32string_view(lowered).substr(0, static_cast<std::size_t>(end - lowered.begin())));
+}
+
+/// Case, currency symbols and thousands separators do not change an amount.
+std::u32string norm(std::u32string_view s) {
+  std::u32string out;
+  for (char32_t c : text::lower(s))
+    if (c != U'$' && c != U'£' && c != U'€' && c != U',') out += c;
+  return text::strip(out);
+}
+
+bool placed(const Element& el) { return !el.xpath.empty() && el.bounding_box.present; }
+
+double coordinate(const Element& el, const std::optional<double>& value, const char* key) {
+  if (value) return *value;
+  std::string where = el.xpath.empty() ? "an element" : "the element at " + text::encode(el.xpath);
+  throw MissingKeyError(key, "the bounding_box of " + where + " has no '" + key + "'");
+}
+
+struct Centre {
+  double x, y;
+};
+
+Centre centre(const Element& el) {
+  const auto& b = el.bounding_box;
+  return {coordinate(el, b.x, "x") + coordinate(el, b.width, "width") / 2,
+          coordinate(el, b.y, "y") + coordinate(el, b.height, "height") / 2};
+}
+
+double area(const Element& el) {
+  const auto& b = el.bounding_box;
+  return coordinate(el, b.width, "width") * coordinate(el, b.height, "height");
+}
+
+struct Anchors {
+  std::vector<const Element*> found;
+  bool from_text = false;
+};
+
+Anchors find_anchors(std::u32string_view anchor_lower, const Elements& text_elements,
+                     const Elements& dom_elements) {
+  Anchors a;
+  for (const auto& el : text_elements)
+    if (placed(el) && first_line(el.text) == anchor_lower) a.found.push_back(&el);
+  if (!a.found.empty()) {
+    a.from_text = true;
+    return a;
+  }
+  for (const auto& el : dom_elements)
+    if (placed(el) && text::lower(text::strip(el.text)) == anchor_lower) a.found.push_back(&el);
+  if (!a.found.empty()) return a;
+  for (const auto& el : dom_elements) {
+    const auto* label = el.attribute(U"aria-label");
+    if (placed(el) && label && text::lower(text::strip(*label)) == anchor_lower) a.found.push_back(&el);
+  }
+  return a;
+}
+
+const Element* smallest(const std::vector<const Element*>& anchors) {
+  const Element* best = anchors.front();
+  double best_area = area(*best);
+  for (std::size_t i = 1; i < anchors.size(); ++i) {
+    double a = area(*anchors[i]);
+    if (a < best_area) {
+      best = anchors[i];
+      best_area = a;
+    }
+  }
+  return best;
+}
+
+struct Band {
+  double x, x2, y, y2, cx, cy;
+};
+
+Band band_of(const Element& anchor) {
+  const auto& b = anchor.bounding_box;
+  Band band{};
+  band.x = coordinate(anchor, b.x, "x");
+  band.x2 = band.x + coordinate(anchor, b.width, "width");
+  band.y = coordinate(anchor, b.y, "y");
+  band.y2 = band.y + coordinate(anchor, b.height, "height");
+  band.cx = (band.x + band.x2) / 2;
+  band.cy = (band.y + band.y2) / 2;
+  return band;
+}
+
+/// The distance of a centre in `direction` from the anchor, or nothing when
+/// the centre lies elsewhere.
+std::optional<double> distance_in(std::u32string_view direction, const Band& a, Centre c) {
+  const bool in_row = a.y <= c.y && c.y <= a.y2;
+  const bool in_column = a.x <= c.x && c.x <= a.x2;
+  if (direction == U"right" && c.x > a.cx && in_row) return std::abs(c.x - a.cx);
+  if (direction == U"left" && c.x < a.cx && in_row) return std::abs(c.x - a.cx);
+  if (direction == U"below" && c.y > a.cy && in_column) return std::abs(c.y - a.cy);
+  if (direction == U"above" && c.y < a.cy && in_column) return std::abs(c.y - a.cy);
+  return std::nullopt;
+}
+
+bool is_text_only(std::u32string_view tag) {
+  return std::find(TEXT_ONLY_TAGS.begin(), TEXT_ONLY_TAGS.end(), tag) != TEXT_ONLY_TAGS.end();
+}
+
+std::vector<const Element*> in_direction(std::u32string_view direction, const Element& anchor,
+                                         bool use_tree, const Elements& text_elements) {
+  const Band band = band_of(anchor);
+  std::vector<std::pair<double, const Element*>> pairs;
+  for (const auto& el : text_elements) {
+    if (el.same_record(anchor) || !is_text_only(el.tag) || !placed(el)) continue;
+    if (use_tree && dom_distance(anchor.xpath, el.xpath) > DOM_DISTANCE_THRESHOLD) continue;
+    if (auto d = distance_in(direction, band, centre(el))) pairs.emplace_back(*d, &el);
+  }
+  std::stable_sort(pairs.begin(), pairs.end(),
+                   [](const auto& a, const auto& b) { return detail::less_nan_last(a.first, b.first); });
+  std::vector<const Element*> out;
+  out.reserve(pairs.size());
+  for (const auto& p : pairs) out.push_back(p.second);
+  return out;
+}
+
+Result spatial_result(bool resolved, bool verified, const Element* element, State state) {
+  Result r;
+  r.resolved = resolved;
+  r.verified = verified;
+  r.confidence = resolved ? 1.0 : 0.0;
+  r.element = element;
+  r.state = std::move(state);
+  return r;
+}
+
+State expecting(std::u32string_view expected, std::optional<std::u32string> actual = std::nullopt) {
+  State s;
+  s.expected = std::u32string(expected);
+  s.actual = std::move(actual);
+  return s;
+}
+
+}  // namespace
+
+Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_view expected,
+                                   const Elements& text_elements, const Elements& dom_elements) {
+  const auto [direction, anchor_text] = parse_direction(target);
+  if (direction.empty() || anchor_text.empty()) return spatial_result(false, false, nullptr, expecting(expected));
+
+  const auto anchors = find_anchors(text::lower(anchor_text), text_elements, dom_elements);
+  if (anchors.found.empty())
+    return spatial_result(false, false, nullptr,
+                          expecting(expected, U"anchor '" + anchor_text + U"' not found"));
+
+  const Element* anchor = smallest(anchors.found);
+  auto candidates = in_direction(direction, *anchor, anchors.from_text, text_elements);
+  if (candidates.empty())
+    return spatial_result(true, false, anchor,
+                          expecting(expected, U"no element " + std::u32string(direction) + U" of '" +
+                                                  anchor_text + U"'"));
+
+  const Element* best = candidates.front();
+  auto actual = text::strip(best->text);
+  const auto want = norm(expected);
+  const auto got = norm(actual);
+  const bool verified = !want.empty() && (text::contains(got, want) || text::contains(want, got));
+  Result r = spatial_result(true, verified, best, expecting(expected, std::move(actual)));
+  r.candidates = std::move(candidates);
+  return r;
+}
+
+Result resolve_extract_spatial_text(std::u32string_view target, const Elements& text_elements,
+                                    const Elements& dom_elements) {
+  Result seen = resolve_verify_spatial_text(target, U"", text_elements, dom_elements);
+  Result r;
+  r.extracted = std::u32string();
+  // An empty candidate list means nothing lies in the direction; the element
+  // is then the anchor itself, whose text is not what was asked for.
+  if (!seen.resolved || !seen.element || seen.candidates.empty()) return r;
+  r.resolved = true;
+  r.confidence = 1.0;
+  r.element = seen.element;
+  r.extracted = text::strip(seen.element->text);
+  r.candidates = std::move(seen.candidates);
+  return r;
+}
+
+}  // namespace vantle::strategies::direct
