@@ -1,0 +1,19 @@
+#pragma once
+/// Errors raised by the spatial core for malformed records.
+
+#include <stdexcept>
+#include <string>
+
+namespace vantle::spatial {
+
+/// A record lacks a key that the operation cannot do without.
+struct missing_key : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+/// A record or argument holds a value of the wrong kind.
+struct type_error : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace vantle::spatial

@@ -1,0 +1,68 @@
+#pragma once
+/// The spatial matrix: scanned elements placed in reading order.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "vantle/spatial/geometry.h"
+
+namespace vantle::spatial {
+
+/// The attributes of an element that the spatial subsystem reads; absent reads
+/// as empty text.
+struct Attributes {
+  std::u32string role, type, label, aria_label, placeholder, name;
+};
+
+/// An element descriptor or a text element, as far as layout needs it.
+struct Element {
+  std::u32string tag, text;
+  /// Absent when the element has no usable box; such an element is not placed.
+  std::optional<Box> bounding_box;
+  Attributes attributes;
+  bool is_enabled = true;
+  std::string xpath;
+};
+
+/// One placed element of the matrix.
+struct Entry {
+  std::optional<long long> index;
+  std::u32string tag;
+  std::optional<std::u32string> element_type;
+  std::u32string text, label, searchable;
+  bool is_enabled = true;
+  bool is_anchor_only = false;
+  long long order_in_type = 0;
+  /// Absent only in entries built by hand.
+  std::optional<Position> position;
+  /// The element the entry stands for.
+  Element element;
+  /// Where the element came from: its place in the interactable sequence, or
+  /// in the text sequence when is_anchor_only.
+  std::size_t source = 0;
+};
+
+/// Tag to element type, in table order.
+struct TagType {
+  const char32_t* tag;
+  const char32_t* type;
+};
+inline constexpr TagType TAG_TO_TYPE[] = {
+    {U"a", U"link"}, {U"button", U"button"}, {U"input", U"input"},
+    {U"select", U"select"}, {U"textarea", U"input"},
+};
+
+/// The element type of an interactable element: its ARIA role when that names
+/// a control, "button" for submit-like inputs, else by tag.
+std::u32string element_type(const Element& element);
+/// Text, label, aria-label, placeholder and name, non-empty ones joined by spaces.
+std::u32string searchable(const Element& element);
+
+/// Builds the matrix: interactable entries, then text entries, stably sorted by
+/// top edge then left edge, numbered, and counted per element type.
+std::vector<Entry> build(const std::vector<Element>& dom_elements,
+                         const std::vector<Element>& text_elements);
+
+}  // namespace vantle::spatial

@@ -1,0 +1,290 @@
+#include "vantle/spatial/resolver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "vantle/spatial/errors.h"
+#include "vantle/text/text.h"
+
+namespace vantle::spatial {
+
+namespace {
+
+const Position& position(const Entry& e) {
+  if (!e.position) throw missing_key("matrix entry has no 'position'");
+  return *e.position;
+}
+
+long long index(const Entry& e) {
+  if (!e.index) throw missing_key("matrix entry has no 'index'");
+  return *e.index;
+}
+
+double coord(const Entry& e, Coord c) { return position(e).get(c); }
+
+using Entries = std::vector<const Entry*>;
+
+Entries keep_if(const Entries& entries, const std::function<bool(const Entry&)>& keep) {
+  Entries out;
+  for (const Entry* e : entries)
+    if (keep(*e)) out.push_back(e);
+  return out;
+}
+
+// A table row is 40 px tall in the overlap tests, so in a table whose rows sit
+// less than 40 px apart the row above also "overlaps" the anchor's row and,
+// coming first in reading order, would win. Candidates that share the
+// anchor's extent outright are the intended ones whenever there are any.
+Entries prefer_exact_overlap(Entries kept, const Entry& anchor, bool rows) {
+  const Position& a = position(anchor);
+  Entries exact = keep_if(kept, [&](const Entry& e) {
+    return rows ? overlaps_vertically_exact(position(e), a) : overlaps_horizontally_exact(position(e), a);
+  });
+  return exact.empty() ? kept : exact;
+}
+
+void sort_by(Entries& entries, const std::function<double(const Entry&)>& key, bool descending) {
+  std::vector<std::pair<double, const Entry*>> keyed;
+  keyed.reserve(entries.size());
+  for (const Entry* e : entries) keyed.emplace_back(key(*e), e);
+  // NaN keys go last either way, so a corrupt box cannot break the sort.
+  auto less = [](double a, double b) { return !std::isnan(a) && (std::isnan(b) || a < b); };
+  std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& l, const auto& r) {
+    if (std::isnan(l.first) || std::isnan(r.first)) return less(l.first, r.first);
+    return descending ? less(r.first, l.first) : less(l.first, r.first);
+  });
+  for (size_t i = 0; i < keyed.size(); ++i) entries[i] = keyed[i].second;
+}
+
+Entries at_ordinal(const Entries& ranked, long long ordinal) {
+  if (ordinal < 1 || static_cast<size_t>(ordinal) > ranked.size()) return {};
+  return {ranked[static_cast<size_t>(ordinal - 1)]};
+}
+
+Entries filter_by_relation(const Entries& candidates, const Entry& anchor, std::u32string_view s) {
+  const Position& a = position(anchor);
+  if (s == U"next_to" || s == U"right")
+    return keep_if(candidates, [&](const Entry& e) {
+      return overlaps_vertically(position(e), a) && coord(e, Coord::x) >= a.get(Coord::x2);
+    });
+  if (s == U"left")
+    return keep_if(candidates, [&](const Entry& e) {
+      return coord(e, Coord::x2) <= a.get(Coord::x) && overlaps_vertically(position(e), a);
+    });
+  if (s == U"below")
+    return keep_if(candidates, [&](const Entry& e) {
+      return coord(e, Coord::y) >= a.get(Coord::y2) && overlaps_horizontally(position(e), a);
+    });
+  if (s == U"above")
+    return keep_if(candidates, [&](const Entry& e) {
+      return coord(e, Coord::y2) <= a.get(Coord::y) && overlaps_horizontally(position(e), a);
+    });
+  // "near"
+  const std::string& anchor_path = anchor.element.xpath;
+  return keep_if(candidates, [&](const Entry& e) {
+    return centre_distance(position(e), a) <= NEAR_MAX_PIXELS ||
+           dom_distance(e.element.xpath, anchor_path) <= NEAR_MAX_DOM_STEPS;
+  });
+}
+
+void sort_by_relation(Entries& kept, const Entry& anchor, std::u32string_view s) {
+  if (s == U"next_to")
+    sort_by(kept, [](const Entry& e) { return static_cast<double>(index(e)); }, false);
+  else if (s == U"below")
+    sort_by(kept, [](const Entry& e) { return coord(e, Coord::y); }, false);
+  else if (s == U"above")
+    sort_by(kept, [](const Entry& e) { return coord(e, Coord::y2); }, true);
+  else if (s == U"left")
+    sort_by(kept, [](const Entry& e) { return coord(e, Coord::x2); }, true);
+  else if (s == U"right")
+    sort_by(kept, [](const Entry& e) { return coord(e, Coord::x); }, false);
+  else
+    sort_by(kept, [&](const Entry& e) { return centre_distance(position(e), position(anchor)); }, false);
+}
+
+bool known_strategy(std::u32string_view s) {
+  return s == U"next_to" || s == U"below" || s == U"above" || s == U"left" || s == U"right" ||
+         s == U"near";
+}
+
+}  // namespace
+
+Entries rank(const Entries& candidates, const Entry& anchor, const std::optional<std::u32string>& strategy,
+             std::optional<long long> ordinal) {
+  if (!strategy || !known_strategy(*strategy)) return {};
+  const std::u32string& s = *strategy;
+  Entries kept = filter_by_relation(candidates, anchor, s);
+  if (s == U"next_to" || s == U"left" || s == U"right")
+    kept = prefer_exact_overlap(std::move(kept), anchor, true);
+  else if (s == U"below" || s == U"above")
+    kept = prefer_exact_overlap(std::move(kept), anchor, false);
+  sort_by_relation(kept, anchor, s);
+
+  if (s == U"next_to") {
+    if (ordinal && !kept.empty()) return at_ordinal(kept, *ordinal);
+    if (kept.size() > 1) kept.resize(1);
+  }
+  if (ordinal) return at_ordinal(kept, *ordinal);
+  return kept;
+}
+
+Resolver::Resolver(std::vector<Entry> matrix) : matrix_(std::move(matrix)) {
+  const size_t n = matrix_.size();
+  text_lower_.reserve(n);
+  searchable_norm_.reserve(n);
+  for (auto& v : attrs_lower_) v.reserve(n);
+  for (const Entry& e : matrix_) {
+    text_lower_.push_back(text::lower(e.text));
+    searchable_norm_.push_back(normalize(e.searchable));
+    const Attributes& a = e.element.attributes;
+    attrs_lower_[0].push_back(text::lower(a.aria_label));
+    attrs_lower_[1].push_back(text::lower(a.label));
+    attrs_lower_[2].push_back(text::lower(a.placeholder));
+  }
+}
+
+namespace {
+
+double side(const Entry& e, Coord c) {
+  if (!e.position || !e.position->has(c)) return 999;
+  return e.position->get(c);
+}
+
+const Entry* smallest(const Entries& tier) {
+  if (tier.size() == 1) return tier.front();
+  const Entry* best = nullptr;
+  double best_area = 0;
+  for (const Entry* e : tier) {
+    double area = side(*e, Coord::w) * side(*e, Coord::h);
+    if (!best || area < best_area) {
+      best = e;
+      best_area = area;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+const Entry* Resolver::find_anchor(std::u32string_view anchor_text) const {
+  const std::u32string anchor = text::lower(anchor_text);
+  Entries text_hits, attr_hits;
+  for (size_t i = 0; i < matrix_.size(); ++i) {
+    if (text_lower_[i] == anchor) {
+      text_hits.push_back(&matrix_[i]);
+      continue;
+    }
+    for (const auto& attr : attrs_lower_)
+      if (!attr[i].empty() && attr[i] == anchor) {
+        attr_hits.push_back(&matrix_[i]);
+        break;
+      }
+  }
+  Entries tier = text_hits.empty() ? attr_hits : text_hits;
+
+  const std::u32string spaced = anchor + U" ";
+  const std::u32string bracketed = anchor + U"(";
+  for (size_t i = 0; tier.empty() && i < matrix_.size(); ++i)
+    if (text::starts_with(text_lower_[i], spaced) || text::starts_with(text_lower_[i], bracketed))
+      tier.push_back(&matrix_[i]);
+  if (tier.empty()) {
+    for (size_t i = 0; i < matrix_.size(); ++i)
+      for (const auto& attr : attrs_lower_)
+        if (text::starts_with(attr[i], spaced)) {
+          tier.push_back(&matrix_[i]);
+          break;
+        }
+  }
+  if (tier.empty()) return nullptr;
+
+  Entries interactable = keep_if(tier, [](const Entry& e) { return !e.is_anchor_only; });
+  return smallest(interactable.empty() ? tier : interactable);
+}
+
+Entries Resolver::pool(const Entry& anchor, const std::optional<std::u32string>& type,
+                       const std::optional<std::u32string>& target_text) const {
+  const long long anchor_index = index(anchor);
+  Entries typed;
+  std::vector<size_t> at;
+  for (size_t i = 0; i < matrix_.size(); ++i) {
+    const Entry& e = matrix_[i];
+    if (index(e) == anchor_index || e.is_anchor_only) continue;
+    if (type && e.element_type != *type) continue;
+    typed.push_back(&e);
+    at.push_back(i);
+  }
+  if (!target_text || target_text->empty()) return typed;
+  const std::u32string wanted = normalize(*target_text);
+  Entries named;
+  for (size_t k = 0; k < typed.size(); ++k)
+    if (text::contains(searchable_norm_[at[k]], wanted)) named.push_back(typed[k]);
+  return named.empty() ? typed : named;
+}
+
+Resolution Resolver::resolve(std::u32string_view target) const {
+  const ParsedTarget t = parse_target(target);
+  const bool no_anchor = !t.anchor || t.anchor->empty();
+  if (no_anchor && !t.ordinal) return {};
+  if (no_anchor) return resolve_ordinal(*t.ordinal, t.type_filter, t.search_text);
+
+  const Entry* anchor = find_anchor(*t.anchor);
+  if (!anchor) return {};
+  Entries candidates = pool(*anchor, t.type_filter, t.target_text);
+  if (candidates.empty()) return {};
+  Entries ranked = rank(candidates, *anchor, t.rel_strategy, t.ordinal);
+  bool relaxed = false;
+  if (ranked.empty() && t.type_filter) {
+    candidates = pool(*anchor, std::nullopt, t.target_text);
+    ranked = rank(candidates, *anchor, t.rel_strategy, t.ordinal);
+    relaxed = true;
+  }
+  if (ranked.empty()) return {};
+
+  Resolution r;
+  r.resolved = true;
+  r.best = ranked.front();
+  r.anchored = true;
+  r.anchor = anchor;
+  r.ordinal = t.ordinal.value_or(1);
+  r.type_relaxed = relaxed;
+  r.actual_type = relaxed ? r.best->element_type : t.type_filter;
+  r.candidates = std::move(ranked);
+  return r;
+}
+
+Resolution Resolver::resolve_ordinal(long long ordinal, const std::optional<std::u32string>& type_filter,
+                                     const std::optional<std::u32string>& search_text) const {
+  Entries candidates;
+  std::vector<size_t> at;
+  for (size_t i = 0; i < matrix_.size(); ++i) {
+    const Entry& e = matrix_[i];
+    if (e.is_anchor_only || (type_filter && e.element_type != *type_filter)) continue;
+    candidates.push_back(&e);
+    at.push_back(i);
+  }
+  if (search_text && !search_text->empty()) {
+    const std::u32string wanted = text::lower(*search_text);
+    Entries exact;
+    for (size_t k = 0; k < candidates.size(); ++k)
+      if (text::strip(text_lower_[at[k]]) == wanted) exact.push_back(candidates[k]);
+    if (static_cast<long long>(exact.size()) >= ordinal) {
+      candidates = exact;
+    } else {
+      const std::u32string norm = normalize(*search_text);
+      Entries named;
+      for (size_t k = 0; k < candidates.size(); ++k)
+        if (text::contains(searchable_norm_[at[k]], norm)) named.push_back(candidates[k]);
+      if (!named.empty()) candidates = named;
+    }
+  }
+  Entries chosen = at_ordinal(candidates, ordinal);
+  if (chosen.empty()) return {};
+  Resolution r;
+  r.resolved = true;
+  r.best = chosen.front();
+  r.candidates = std::move(candidates);
+  return r;
+}
+
+}  // namespace vantle::spatial
