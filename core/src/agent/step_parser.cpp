@@ -60,8 +60,13 @@ bool contains(std::u32string_view text, const std::string& ascii) {
   return text::contains(text, u32(ascii));
 }
 
-bool in_table(std::u32string_view word, const std::vector<std::string>& table) {
-  return std::any_of(table.begin(), table.end(), [&](const std::string& w) { return word == u32(w); });
+bool is_stop_word(std::u32string_view word) {
+  static const std::vector<std::u32string> words = [] {
+    std::vector<std::u32string> out;
+    for (const auto& w : tables::stop_words) out.push_back(u32(w));
+    return out;
+  }();
+  return std::find(words.begin(), words.end(), word) != words.end();
 }
 
 bool starts_with_any(std::u32string_view text, const std::vector<std::string>& prefixes) {
@@ -268,7 +273,7 @@ Unquoted unquote(std::u32string_view instruction) {
 std::u32string clean_target(std::u32string_view target) {
   std::vector<std::u32string> words = text::split_ws(target);
   size_t first = 0;
-  while (first < words.size() && in_table(text::lower(words[first]), tables::stop_words)) ++first;
+  while (first < words.size() && is_stop_word(text::lower(words[first]))) ++first;
   words.erase(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(first));
   return text::join(words, U" ");
 }
