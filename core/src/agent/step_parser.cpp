@@ -3,7 +3,6 @@
 #include "vantle/text/text.h"
 
 #include <algorithm>
-#include <functional>
 
 namespace vantle::agent {
 
