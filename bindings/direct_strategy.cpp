@@ -26,8 +26,7 @@ std::string type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
 
 // Reads the code points straight from the str object: no UTF-8 round trip,
 // and lone surrogates come through unchanged.
-std::u32string text_of(PyObject* obj, const std::string& what) {
-  if (!PyUnicode_Check(obj)) wrong_type(what, "text", obj);
+std::u32string read_text(PyObject* obj) {
   const int kind = PyUnicode_KIND(obj);
   const void* data = PyUnicode_DATA(obj);
   const Py_ssize_t n = PyUnicode_GET_LENGTH(obj);
@@ -36,7 +35,17 @@ std::u32string text_of(PyObject* obj, const std::string& what) {
   return out;
 }
 
-std::u32string text_of(nb::handle obj, const std::string& what) { return text_of(obj.ptr(), what); }
+/// The text of `obj`; `describe()` names the value in the error (built only
+/// when the value is not text).
+template <typename Describe>
+std::u32string text_of(PyObject* obj, Describe describe) {
+  if (!PyUnicode_Check(obj)) wrong_type(describe(), "text", obj);
+  return read_text(obj);
+}
+
+std::u32string text_of(nb::handle obj, const char* what) {
+  return text_of(obj.ptr(), [what] { return std::string(what); });
+}
 
 struct Keys {
   PyObject *action, *target, *value, *ordinal;
@@ -66,7 +75,7 @@ std::string key_name(PyObject* key) { return PyUnicode_AsUTF8(key); }
 
 std::u32string optional_text(PyObject* record, PyObject* key, const char* owner) {
   PyObject* v = lookup(record, key);
-  return v ? text_of(v, std::string(owner) + " key '" + key_name(key) + "'") : std::u32string();
+  return v ? text_of(v, [&] { return std::string(owner) + " key '" + key_name(key) + "'"; }) : std::u32string();
 }
 
 bool truth(PyObject* record, PyObject* key) {
@@ -111,12 +120,13 @@ std::vector<ds::Attribute> attributes_of(PyObject* record) {
   Py_ssize_t pos = 0;
   PyObject *name, *value;
   while (PyDict_Next(attrs, &pos, &name, &value)) {
-    auto n = text_of(name, "an attribute name");
+    auto n = text_of(name, [] { return std::string("an attribute name"); });
     if (ds::reads_attribute(n)) {
       if (value == Py_None) continue;
-      out.push_back({n, text_of(value, "attribute '" + vantle::text::encode(n) + "'")});
+      auto v = text_of(value, [&] { return "attribute '" + vantle::text::encode(n) + "'"; });
+      out.push_back({std::move(n), std::move(v)});
     } else if (n.compare(0, 5, U"data-") == 0) {
-      out.push_back({n, PyUnicode_Check(value) ? text_of(value, "") : std::u32string()});
+      out.push_back({std::move(n), PyUnicode_Check(value) ? read_text(value) : std::u32string()});
     }
   }
   return out;
@@ -208,7 +218,7 @@ ds::Instruction instruction_of(nb::handle parsed) {
   auto text_key = [&](PyObject* key) {
     PyObject* v = PyDict_GetItemWithError(rec, key);
     if (!v && PyErr_Occurred()) throw nb::python_error();
-    return v ? text_of(v, "the instruction's '" + key_name(key) + "'") : std::u32string();
+    return v ? text_of(v, [&] { return "the instruction's '" + key_name(key) + "'"; }) : std::u32string();
   };
   ds::Instruction in;
   in.action = text_key(k.action);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "direct_util.h"
 #include "vantle/text/text.h"
 
 namespace vantle::strategies::direct {
@@ -24,9 +25,6 @@ std::u32string dashes_to_spaces(std::u32string_view s) {
     if (c == U'_' || c == U'-') c = U' ';
   return out;
 }
-
-/// The form in which a target and a surface are compared.
-std::u32string normalised(std::u32string_view s) { return dashes_to_spaces(text::lower(s)); }
 
 std::u32string join_kept(const std::vector<std::u32string>& words, std::size_t min_length) {
   std::vector<std::u32string> kept;
@@ -56,14 +54,55 @@ bool is_data_name(std::u32string_view name) {
   return text::starts_with(name, U"data-") && name != U"data-testid";
 }
 
-template <typename Test>
-bool any_surface(const Element& element, bool include_label, Test test) {
-  for (const auto& surface : searchable_strings(element, include_label))
-    if (test(normalised(surface))) return true;
+// Calls visit(surface) for each surface in order until it returns true.
+template <typename Visit>
+bool visit_surfaces(const Element& element, bool include_label, Visit visit) {
+  if (!element.text.empty() && visit(std::u32string_view(element.text))) return true;
+  for (auto name : MATCH_ATTRIBUTES) {
+    if (name == U"_label" && !include_label) continue;
+    const auto* value = element.attribute(name);
+    if (value && !value->empty() && visit(std::u32string_view(*value))) return true;
+  }
+  auto derived = [&visit](const std::u32string& surface) { return !surface.empty() && visit(surface); };
+  if (const auto* cls = element.attribute(U"class"); cls && derived(class_surface(*cls))) return true;
+  if (const auto* id = element.attribute(U"id"); id && derived(id_surface(*id))) return true;
+  for (const auto& a : element.attributes)
+    if (is_data_name(a.name) && derived(data_name_surface(a.name))) return true;
   return false;
 }
 
 }  // namespace
+
+namespace detail {
+
+void normalise_into(std::u32string& out, std::u32string_view s) {
+  out.assign(s);
+  for (auto& c : out) {
+    c = text::lower(c);
+    if (c == U'_' || c == U'-') c = U' ';
+  }
+}
+
+Matcher::Matcher(std::u32string_view target) { normalise_into(needle_, target); }
+
+bool Matcher::contained_in(const Element& element, bool include_label) const {
+  return visit_surfaces(element, include_label, [this](std::u32string_view surface) {
+    normalise_into(buffer_, surface);
+    return text::contains(buffer_, needle_);
+  });
+}
+
+bool Matcher::equal_to(const Element& element, bool include_label) const {
+  return visit_surfaces(element, include_label, [this](std::u32string_view surface) {
+    normalise_into(buffer_, surface);
+    auto first = std::find_if_not(buffer_.begin(), buffer_.end(), text::is_space);
+    auto last = std::find_if_not(buffer_.rbegin(), buffer_.rend(), text::is_space).base();
+    return first < last ? std::u32string_view(&*first, static_cast<std::size_t>(last - first)) == needle_
+                        : needle_.empty();
+  });
+}
+
+}  // namespace detail
 
 const std::u32string* Element::attribute(std::u32string_view name) const {
   for (const auto& a : attributes)
@@ -82,32 +121,19 @@ bool reads_attribute(std::u32string_view name) {
 
 std::vector<std::u32string> searchable_strings(const Element& element, bool include_label) {
   std::vector<std::u32string> out;
-  if (!element.text.empty()) out.push_back(element.text);
-  for (auto name : MATCH_ATTRIBUTES) {
-    if (name == U"_label" && !include_label) continue;
-    const auto* value = element.attribute(name);
-    if (value && !value->empty()) out.push_back(*value);
-  }
-  auto add = [&out](std::u32string surface) {
-    if (!surface.empty()) out.push_back(std::move(surface));
-  };
-  if (const auto* cls = element.attribute(U"class")) add(class_surface(*cls));
-  if (const auto* id = element.attribute(U"id")) add(id_surface(*id));
-  for (const auto& a : element.attributes)
-    if (is_data_name(a.name)) add(data_name_surface(a.name));
+  visit_surfaces(element, include_label, [&out](std::u32string_view surface) {
+    out.emplace_back(surface);
+    return false;
+  });
   return out;
 }
 
 bool matches_element(std::u32string_view target, const Element& element, bool include_label) {
-  const auto needle = normalised(target);
-  return any_surface(element, include_label,
-                     [&](const std::u32string& surface) { return text::contains(surface, needle); });
+  return detail::Matcher(target).contained_in(element, include_label);
 }
 
 bool exact_matches_element(std::u32string_view target, const Element& element, bool include_label) {
-  const auto needle = normalised(target);
-  return any_surface(element, include_label,
-                     [&](const std::u32string& surface) { return text::strip(surface) == needle; });
+  return detail::Matcher(target).equal_to(element, include_label);
 }
 
 std::u32string strip_type_descriptors(std::u32string_view target) {

@@ -55,17 +55,17 @@ const Element* pick(Pool& pool, long long ordinal) {
 /// must not hit a field because of its label.
 bool uses_label(std::u32string_view action) { return action == U"type" || action == U"select"; }
 
-Pool matching(const Pool& pool, std::u32string_view target, bool include_label, bool visible) {
+Pool matching(const Pool& pool, const detail::Matcher& target, bool include_label, bool visible) {
   Pool out;
   for (const auto* el : pool)
-    if (el->is_visible == visible && matches_element(target, *el, include_label)) out.push_back(el);
+    if (el->is_visible == visible && target.contained_in(*el, include_label)) out.push_back(el);
   return out;
 }
 
-Pool exact_only(const Pool& pool, std::u32string_view target, bool include_label) {
+Pool exact_only(const Pool& pool, const detail::Matcher& target, bool include_label) {
   Pool out;
   for (const auto* el : pool)
-    if (exact_matches_element(target, *el, include_label)) out.push_back(el);
+    if (target.equal_to(*el, include_label)) out.push_back(el);
   return out;
 }
 
@@ -97,8 +97,12 @@ Result verification(std::u32string_view action, const Element* chosen, Pool cand
 
 Pool containing(std::u32string_view needle, const Elements& elements) {
   Pool out;
-  for (const auto& el : elements)
-    if (text::contains(text::lower(el.text), needle)) out.push_back(&el);
+  std::u32string lowered;
+  for (const auto& el : elements) {
+    lowered.assign(el.text);
+    for (auto& c : lowered) c = text::lower(c);
+    if (text::contains(lowered, needle)) out.push_back(&el);
+  }
   return out;
 }
 
@@ -148,7 +152,7 @@ Result resolve(const Instruction& in, const Elements& dom, const Elements& text_
 
 Result resolve_generic(const Instruction& in, const Elements& dom, const Elements& text_elements) {
   const auto eligible = filter_by_action(in.action, dom);
-  const auto target = strip_type_descriptors(in.target);
+  const detail::Matcher target(strip_type_descriptors(in.target));
   const bool include_label = uses_label(in.action);
 
   Pool matched = matching(eligible, target, include_label, true);
@@ -169,10 +173,10 @@ Result resolve_generic(const Instruction& in, const Elements& dom, const Element
 
 Result resolve_verify(std::u32string_view action, std::u32string_view target, const Elements& dom) {
   check_action(action, {U"verify_present", U"verify_visible", U"verify_enabled", U"verify_disabled"});
-  const auto scoring = strip_type_descriptors(target);
+  const detail::Matcher scoring(strip_type_descriptors(target));
   Pool candidates;
   for (const auto& el : dom)
-    if (matches_element(scoring, el, false)) candidates.push_back(&el);
+    if (scoring.contained_in(el, false)) candidates.push_back(&el);
   detail::sort_by_text_length(candidates);
   if (candidates.empty()) return not_found_verification();
   const Element* chosen = candidates.front();
