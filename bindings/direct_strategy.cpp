@@ -311,11 +311,14 @@ NB_MODULE(direct_strategy, m) {
   m.attr("_TYPEABLE_ROLES") = nb::steal(PyFrozenSet_New(name_tuple(ds::TYPEABLE_ROLES).ptr()));
   m.attr("_SELECTABLE_TAGS") = nb::steal(PyFrozenSet_New(name_tuple(ds::SELECTABLE_TAGS).ptr()));
 
+  nb::dict directions;
+  for (const auto& d : ds::DIRECTIONS)
+    directions[vantle::py::to_str(d.keyword)] = vantle::py::to_str(d.direction);
+  m.attr("_DIRECTIONS") = directions;
+
   nb::register_exception_translator([](const std::exception_ptr& p, void*) {
     try {
       std::rethrow_exception(p);
-    } catch (const ds::RecordTypeError& e) {
-      PyErr_SetString(PyExc_TypeError, e.what());
     } catch (const ds::MissingKeyError& e) {
       PyErr_SetString(PyExc_KeyError, e.what());
     } catch (const ds::UnknownActionError& e) {
@@ -366,6 +369,10 @@ NB_MODULE(direct_strategy, m) {
       nb::arg("xpath_a"), nb::arg("xpath_b"),
       "Tree steps between two elements given by their element paths: up to the deepest\n"
       "shared step and down again.");
+  m.def(
+      "_norm", [](nb::handle t) { return vantle::py::to_str(ds::norm(text_of(t, "text"))); }, nb::arg("text"),
+      "The form in which a spatial text check compares expected and actual text: lower-cased,\n"
+      "without '$', '£', '€' and ',', trimmed.");
   m.def("_time_core_resolve", &time_core_resolve, nb::arg("parsed_instruction"), nb::arg("dom_elements"),
         nb::arg("text_elements") = nb::none(), nb::arg("repeats") = 100,
         "Seconds per resolution spent in the core alone: converts the records once, then\n"

@@ -64,6 +64,18 @@ def test_constants_have_their_values_and_kinds():
     assert ds._TYPEABLE_TAGS == {"input", "textarea"}
     assert ds._TYPEABLE_ROLES == {"textbox", "searchbox", "spinbutton", "combobox"}
     assert ds._SELECTABLE_TAGS == {"select"}
+    assert list(ds._DIRECTIONS.items()) == [
+        ("next to", "right"), ("right of", "right"), ("left of", "left"),
+        ("below", "below"), ("under", "below"), ("above", "above"),
+    ]
+
+
+@pytest.mark.parametrize(
+    "raw, normal",
+    [("$1,000", "1000"), (" £5 ", "5"), ("€ 1,5", "15"), ("1000 USD", "1000 usd"), ("$", ""), ("\u2003ÉUR\u00a0", "éur")],
+)
+def test_norm(raw, normal):
+    assert ds._norm(raw) == normal
 
 
 # ---- surfaces ------------------------------------------------------------------

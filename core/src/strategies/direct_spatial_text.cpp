@@ -10,27 +10,14 @@ namespace vantle::strategies::direct {
 
 namespace {
 
-struct Keyword {
-  std::u32string_view word;
-  std::u32string_view direction;
-};
-
-constexpr std::array<Keyword, 6> DIRECTIONS{{
-    {U"next to", U"right"},
-    {U"right of", U"right"},
-    {U"left of", U"left"},
-    {U"below", U"below"},
-    {U"under", U"below"},
-    {U"above", U"above"},
-}};
-
 // Longer keywords first so that no keyword is shadowed by a shorter one;
 // equal lengths keep table order.
-const std::array<Keyword, 6>& keywords_longest_first() {
+const std::array<DirectionKeyword, 6>& keywords_longest_first() {
   static const auto sorted = [] {
     auto k = DIRECTIONS;
-    std::stable_sort(k.begin(), k.end(),
-                     [](const Keyword& a, const Keyword& b) { return a.word.size() > b.word.size(); });
+    std::stable_sort(k.begin(), k.end(), [](const DirectionKeyword& a, const DirectionKeyword& b) {
+      return a.keyword.size() > b.keyword.size();
+    });
     return k;
   }();
   return sorted;
@@ -44,8 +31,8 @@ struct Direction {
 Direction parse_direction(std::u32string_view target) {
   const auto lowered = text::lower(target);
   for (const auto& k : keywords_longest_first()) {
-    if (!text::starts_with(lowered, std::u32string(k.word) + U" ")) continue;
-    auto anchor = text::strip(target.substr(k.word.size()));
+    if (!text::starts_with(lowered, std::u32string(k.keyword) + U" ")) continue;
+    auto anchor = text::strip(target.substr(k.keyword.size()));
     for (std::u32string_view article : {U"the ", U"a ", U"an "})
       if (text::starts_with(text::lower(anchor), article)) anchor.erase(0, article.size());
     return {k.direction, anchor};
@@ -62,14 +49,6 @@ std::u32string first_line(std::u32string_view s) {
   auto lowered = text::lower(text::strip(s));
   auto end = std::find_if(lowered.begin(), lowered.end(), is_line_break);
   return text::strip(std::u32string_view(lowered).substr(0, static_cast<std::size_t>(end - lowered.begin())));
-}
-
-/// Case, currency symbols and thousands separators do not change an amount.
-std::u32string norm(std::u32string_view s) {
-  std::u32string out;
-  for (char32_t c : text::lower(s))
-    if (c != U'$' && c != U'£' && c != U'€' && c != U',') out += c;
-  return text::strip(out);
 }
 
 bool placed(const Element& el) { return !el.xpath.empty() && el.bounding_box.present; }
@@ -199,6 +178,14 @@ State expecting(std::u32string_view expected, std::optional<std::u32string> actu
 }
 
 }  // namespace
+
+// Case, currency symbols and thousands separators do not change an amount.
+std::u32string norm(std::u32string_view s) {
+  std::u32string out;
+  for (char32_t c : text::lower(s))
+    if (c != U'$' && c != U'£' && c != U'€' && c != U',') out += c;
+  return text::strip(out);
+}
 
 Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_view expected,
                                    const Elements& text_elements, const Elements& dom_elements) {

@@ -17,12 +17,6 @@
 
 namespace vantle::strategies::direct {
 
-/// A record holds a value of the wrong kind (text where a number belongs...).
-class RecordTypeError : public std::invalid_argument {
- public:
-  using std::invalid_argument::invalid_argument;
-};
-
 /// A record lacks a key that the operation cannot do without.
 class MissingKeyError : public std::runtime_error {
  public:
@@ -145,6 +139,22 @@ inline constexpr std::array<std::u32string_view, 4> TYPEABLE_ROLES{
     U"textbox", U"searchbox", U"spinbutton", U"combobox"};
 inline constexpr std::array<std::u32string_view, 1> SELECTABLE_TAGS{U"select"};
 
+/// A spatial keyword of a text check and the direction it names.
+struct DirectionKeyword {
+  std::u32string_view keyword;
+  std::u32string_view direction;
+};
+/// Spatial keywords of text checks, in table order; they are tried longest
+/// first, equal lengths in this order. "near" names no direction here.
+inline constexpr std::array<DirectionKeyword, 6> DIRECTIONS{{
+    {U"next to", U"right"},
+    {U"right of", U"right"},
+    {U"left of", U"left"},
+    {U"below", U"below"},
+    {U"under", U"below"},
+    {U"above", U"above"},
+}};
+
 // ---- matching primitives --------------------------------------------------
 
 /// The human-readable surfaces of an element, as stored, in a fixed order.
@@ -164,6 +174,9 @@ bool filters_by_action(std::u32string_view action);
 std::vector<const Element*> filter_by_action(std::u32string_view action, const Elements& elements);
 /// Tree steps between two elements given by their element paths.
 long long dom_distance(std::u32string_view xpath_a, std::u32string_view xpath_b);
+/// The form in which expected and actual texts of a spatial check are
+/// compared: lower-cased, without "$", "£", "€" and ",", trimmed.
+std::u32string norm(std::u32string_view text);
 
 // ---- resolution -----------------------------------------------------------
 
