@@ -110,6 +110,22 @@ ds::Box box_of(PyObject* record) {
   return box;
 }
 
+/// The names of the attributes whose values matching reads, as a Python set:
+/// other names are skipped without being converted.
+PyObject* read_attribute_names() {
+  static PyObject* names = [] {
+    PyObject* set = PySet_New(nullptr);
+    for (auto name : ds::READ_ATTRIBUTES) PySet_Add(set, vantle::py::to_str(name).ptr());
+    return set;
+  }();
+  return names;
+}
+
+bool is_data_name(PyObject* name) {
+  static PyObject* prefix = PyUnicode_InternFromString("data-");
+  return PyUnicode_Tailmatch(name, prefix, 0, 5, -1) == 1;
+}
+
 // Only the attributes that matching reads are kept; other "data-" names
 // matter by name alone.
 std::vector<ds::Attribute> attributes_of(PyObject* record) {
@@ -120,13 +136,16 @@ std::vector<ds::Attribute> attributes_of(PyObject* record) {
   Py_ssize_t pos = 0;
   PyObject *name, *value;
   while (PyDict_Next(attrs, &pos, &name, &value)) {
-    auto n = text_of(name, [] { return std::string("an attribute name"); });
-    if (ds::reads_attribute(n)) {
+    if (!PyUnicode_Check(name)) wrong_type("an attribute name", "text", name);
+    int read = PySet_Contains(read_attribute_names(), name);
+    if (read < 0) throw nb::python_error();
+    if (read) {
       if (value == Py_None) continue;
+      auto n = read_text(name);
       auto v = text_of(value, [&] { return "attribute '" + vantle::text::encode(n) + "'"; });
       out.push_back({std::move(n), std::move(v)});
-    } else if (n.compare(0, 5, U"data-") == 0) {
-      out.push_back({std::move(n), PyUnicode_Check(value) ? read_text(value) : std::u32string()});
+    } else if (is_data_name(name)) {
+      out.push_back({read_text(name), std::u32string()});
     }
   }
   return out;

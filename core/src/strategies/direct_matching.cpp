@@ -116,7 +116,7 @@ bool Element::same_record(const Element& other) const {
 }
 
 bool reads_attribute(std::u32string_view name) {
-  return in_table(MATCH_ATTRIBUTES, name) || name == U"class" || name == U"id" || name == U"role";
+  return in_table(READ_ATTRIBUTES, name);
 }
 
 std::vector<std::u32string> searchable_strings(const Element& element, bool include_label) {

@@ -58,8 +58,8 @@ struct Element {
   std::u32string tag;
   std::u32string text;
   std::u32string xpath;
-  /// In record order. Only the attributes that matching reads matter: see
-  /// reads_attribute().
+  /// In record order. Matching reads the values of READ_ATTRIBUTES and the
+  /// names of "data-" attributes; others may be left out.
   std::vector<Attribute> attributes;
   bool is_visible = false;
   bool is_enabled = false;
@@ -114,15 +114,18 @@ struct Inputs {
 };
 Inputs inputs_for(std::u32string_view action);
 
-/// True for the attribute names whose values matching reads; other attributes
-/// matter only by name, when they begin with "data-".
-bool reads_attribute(std::u32string_view name);
 
 // ---- constants ----------------------------------------------------------
 
 /// Attributes whose values are match surfaces, in surface order.
 inline constexpr std::array<std::u32string_view, 6> MATCH_ATTRIBUTES{
     U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt"};
+/// The attributes whose values matching reads; other attributes matter only
+/// by name, when they begin with "data-".
+inline constexpr std::array<std::u32string_view, 9> READ_ATTRIBUTES{
+    U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt", U"class", U"id", U"role"};
+/// True for the names of READ_ATTRIBUTES.
+bool reads_attribute(std::u32string_view name);
 /// Element-type words stripped from the ends of a target.
 inline constexpr std::array<std::u32string_view, 18> TYPE_DESCRIPTORS{
     U"input", U"field", U"button", U"btn",      U"box",     U"link",
