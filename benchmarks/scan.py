@@ -1,0 +1,125 @@
+"""Scan time and browser calls per scan on generated pages.
+
+    .venv/bin/python benchmarks/scan.py                      # every size
+    .venv/bin/python benchmarks/scan.py --sizes 100 1000     # some sizes
+    .venv/bin/python benchmarks/scan.py --per-element-max 400
+
+Pages hold about N interactable controls (buttons, links, labelled inputs,
+selects, role=button pointer divs) with proportional text (headings,
+paragraphs, table cells). A browser call is one Playwright method called on
+the page or on an element handle.
+"""
+
+import argparse
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
+
+from conftest import CHROMIUM_ARGS, chromium_path  # noqa: E402
+from playwright.sync_api import sync_playwright  # noqa: E402
+
+from vantle.engine.browser.page_scanner import PageScanner  # noqa: E402
+
+CALLS = ("query_selector_all", "query_selector", "evaluate", "is_visible", "is_enabled",
+         "inner_text", "get_attribute", "bounding_box")
+
+
+class Counting:
+    """Wraps a page or element handle and counts the browser calls made through it."""
+
+    def __init__(self, target, counter):
+        self._target, self._counter = target, counter
+
+    def __getattr__(self, name):
+        value = getattr(self._target, name)
+        if name not in CALLS:
+            return value
+
+        def call(*args, **kwargs):
+            self._counter[0] += 1
+            result = value(*args, **kwargs)
+            if isinstance(result, list):
+                return [self._wrap(r) for r in result]
+            return self._wrap(result)
+
+        return call
+
+    def _wrap(self, result):
+        # element handles are counted too; plain data passes through
+        return Counting(result, self._counter) if hasattr(result, "bounding_box") else result
+
+
+def page_html(controls):
+    """About `controls` interactable controls in form sections, with text around them."""
+    parts = ["<!doctype html><html><head><meta charset='utf-8'><style>",
+             "body{font:14px sans-serif;margin:8px} .card{cursor:pointer;display:inline-block;padding:2px}",
+             "section{margin:6px 0;border:1px solid #ccc} td{padding:2px 6px}</style></head><body>",
+             "<h1>Generated store</h1>"]
+    n = 0
+    block = 0
+    while n < controls:
+        block += 1
+        parts.append(f"<section id='s{block}'><h2>Section {block}</h2><p>Fill in the details of part {block}.</p>")
+        parts.append(f"<label for='name{block}'>Name {block}</label><input id='name{block}' placeholder='Name'>")
+        parts.append(f"<span>Email</span><input type='email' name='email{block}'>")
+        parts.append(f"<select id='country{block}'><option>France</option><option>Peru</option></select>")
+        parts.append(f"<button id='save{block}'>Save {block}</button> <a href='#s{block}'>Top {block}</a>")
+        parts.append(f"<div role='button' class='card'>Card {block}</div>")
+        parts.append(f"<table><tr><td>Price</td><td>${block}.00</td></tr></table>")
+        parts.append(f"<ul><li><a href='#i{block}'>Item {block}</a></li></ul></section>")
+        n += 7
+    parts.append("</body></html>")
+    return "".join(parts)
+
+
+def measure(page, html, batched):
+    page.set_content(html)
+    counter = [0]
+    scanner = PageScanner(Counting(page, counter), batched=True) if batched else PageScanner(Counting(page, counter))
+    start = time.perf_counter()
+    elements, texts = scanner.extract_interactable_elements()
+    return time.perf_counter() - start, counter[0], len(elements), len(texts)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--sizes", type=int, nargs="+", default=[100, 1000, 4000])
+    ap.add_argument("--per-element-max", type=int, default=4000,
+                    help="largest size also scanned element by element (4,000 takes minutes)")
+    ap.add_argument("--no-batched", action="store_true", help="only the element-by-element path")
+    args = ap.parse_args()
+    with sync_playwright() as p:
+        browser = p.chromium.launch(executable_path=chromium_path(), args=CHROMIUM_ARGS)
+        page = browser.new_page(viewport={"width": 1280, "height": 720})
+        page.set_default_timeout(600_000)
+        print(f"{'controls':>8} {'path':>12} {'seconds':>9} {'calls':>7} {'elements':>8} {'texts':>6}")
+        for size in args.sizes:
+            html = page_html(size)
+            paths = []
+            if size <= args.per_element_max:
+                paths.append(False)
+            if not args.no_batched and supports_batched():
+                paths.append(True)
+            timings = {}
+            for batched in paths:
+                secs, calls, n_el, n_tx = measure(page, html, batched)
+                timings[batched] = secs
+                name = "batched" if batched else "per-element"
+                print(f"{size:>8} {name:>12} {secs:>9.3f} {calls:>7} {n_el:>8} {n_tx:>6}", flush=True)
+            if len(timings) == 2:
+                print(f"{size:>8} {'ratio':>12} {timings[False] / timings[True]:>9.1f}x", flush=True)
+        browser.close()
+
+
+def supports_batched():
+    try:
+        PageScanner(None, batched=True)
+        return True
+    except TypeError:
+        return False
+
+
+if __name__ == "__main__":
+    main()

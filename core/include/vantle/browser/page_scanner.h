@@ -1,0 +1,154 @@
+#pragma once
+/// Page scanning: turns the live page into element descriptors (everything a
+/// user can click, type into or pick) and text elements (readable text), as
+/// plain JSON records with keys in record order.
+///
+/// Usage from C++ (the page is any RemotePtr on a Playwright sync page):
+///
+///   vantle::browser::PageScanner scanner(page, hooks);
+///   auto [elements, texts] = scanner.extract_interactable_elements();
+///
+/// or `scan_page(page, hooks)`.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "vantle/browser/remote.h"
+
+namespace vantle::browser {
+
+// ---- constants -----------------------------------------------------------
+
+extern const std::vector<std::string> NATIVE_TAGS;
+extern const std::vector<std::string> ARIA_ROLES;
+extern const std::string INTERACTABLE_SELECTOR;
+extern const std::vector<std::string> CAPTURED_ATTRIBUTES;
+extern const std::string CUSTOM_INPUT_SELECTOR;
+extern const std::vector<std::string> TEXT_TAGS;
+extern const std::string TEXT_SELECTOR;
+/// Attributes a text element records, in order.
+extern const std::vector<std::string> TEXT_ATTRIBUTES;
+extern const std::string LABEL_CANDIDATE_SELECTOR;
+
+/// Longest text (code points) of a spatial label candidate.
+inline constexpr std::size_t MAX_LABEL_TEXT = 60;
+/// Tallest spatial label candidate in CSS pixels (taller is a container).
+inline constexpr double MAX_LABEL_HEIGHT = 40;
+
+// In-page scripts; each takes the element as its only argument unless noted.
+extern const std::string TAG_JS;
+extern const std::string DATA_ATTRS_JS;
+extern const std::string XPATH_JS;
+extern const std::string DIRECT_TEXT_JS;
+extern const std::string SIBLING_LABEL_JS;
+extern const std::string PARENT_LABEL_JS;
+/// Takes no argument; returns the pointer-cursor items.
+extern const std::string POINTER_SCAN_JS;
+
+// ---- settings and hooks --------------------------------------------------
+
+/// Engine settings, read anew at every scan.
+struct ScanSettings {
+  bool save_snapshots = false;
+  std::string log_path = "data/logs/";
+};
+
+/// How the scanner reaches the outside world besides the page.
+struct ScanHooks {
+  /// Current settings; when unset, the defaults above.
+  std::function<ScanSettings()> settings;
+  /// Writes one console line; when unset, standard output.
+  std::function<void(const std::string&)> print;
+};
+
+// ---- pure helpers on plain structs -----------------------------------------
+
+struct Box {
+  double x = 0, y = 0, width = 0, height = 0;
+};
+
+struct TextCandidate {
+  std::string text;  // UTF-8
+  bool has_direct_text = false;
+  Box box;
+};
+
+/// For each target box (none: never labelled), the index of the candidate box
+/// that labels it: the nearest one entirely above whose horizontal extent
+/// overlaps or touches, earliest on ties; -1 when there is none.
+std::vector<long> choose_spatial_labels(const std::vector<std::optional<Box>>& targets,
+                                        const std::vector<Box>& candidates);
+/// Straightforward quadratic form of choose_spatial_labels (kept for checking).
+std::vector<long> choose_spatial_labels_simple(const std::vector<std::optional<Box>>& targets,
+                                               const std::vector<Box>& candidates);
+
+/// Indices of the candidates kept: those with direct text, and those that no
+/// strictly smaller, overlapping candidate with a contained text dominates.
+std::vector<std::size_t> dedup_text_indices(const std::vector<TextCandidate>& candidates);
+/// Straightforward quadratic form of dedup_text_indices (kept for checking).
+std::vector<std::size_t> dedup_text_indices_simple(const std::vector<TextCandidate>& candidates);
+
+/// True when a non-native element looks like an editable field by class name.
+bool is_custom_input(std::string_view tag, std::string_view classes);
+
+/// A box record ({x, y, width, height}) as a Box; throws on a missing coordinate.
+Box box_of(const Json& record);
+
+/// Sets attributes._label in place on descriptors without a label.
+void assign_spatial_labels(Json& elements, const Json& label_candidates);
+/// The kept text elements, in input order.
+Json dedup_text_elements(const Json& candidates);
+
+/// The page address made file-name friendly: "://" and "/" become "_", cut
+/// to 60 characters.
+std::string url_slug(std::string_view url);
+/// The snapshot document: {"url", "elements", "text_elements"}, indented by
+/// two spaces, non-ASCII escaped, no trailing newline.
+std::string snapshot_json(std::string_view url, const Json& elements, const Json& text_elements);
+/// Writes a snapshot under `dir` named by `timestamp` and address, never
+/// replacing an existing file (later ones get _2, _3, ...); returns its path.
+std::string write_snapshot(const std::string& dir, std::string_view timestamp, std::string_view url,
+                           const Json& elements, const Json& text_elements);
+/// The local time as "%Y%m%d_%H%M%S".
+std::string local_timestamp();
+
+// ---- the scanner -----------------------------------------------------------
+
+struct ScanResult {
+  Json elements = Json::array();
+  Json text_elements = Json::array();
+};
+
+class PageScanner {
+ public:
+  explicit PageScanner(RemotePtr page, ScanHooks hooks = {});
+
+  ScanResult extract_interactable_elements();
+  Json extract_custom_inputs();
+  Json extract_cursor_pointer_elements();
+  std::string get_field_label(const RemotePtr& handle);
+  Json collect_label_candidates();
+  Json extract_text_elements();
+  void save_snapshot(const Json& elements, const Json& text_elements);
+
+  const RemotePtr& page() const { return page_; }
+
+ private:
+  Json interactable_group();
+  std::optional<Json> interactable_record(const RemotePtr& handle);
+  std::optional<Json> custom_input_record(const RemotePtr& handle, std::unordered_set<std::string>& seen);
+  std::optional<Json> text_record(const RemotePtr& handle);
+  ScanSettings settings() const;
+
+  RemotePtr page_;
+  ScanHooks hooks_;
+};
+
+/// Scans the page with the configured settings.
+ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks = {});
+
+}  // namespace vantle::browser

@@ -1,0 +1,296 @@
+// The element-by-element scan: one browser call per element and property.
+
+#include <iostream>
+#include <unordered_set>
+
+#include "vantle/browser/page_scanner.h"
+#include "vantle/text/text.h"
+
+namespace vantle::browser {
+
+namespace {
+
+/// Text of a result that may be null; anything else as its JSON text.
+std::string text_of(const Json& v) {
+  if (v.is_null()) return "";
+  if (v.is_string()) return v.get<std::string>();
+  return v.dump();
+}
+
+std::string trimmed(const Json& v) { return text::strip(std::string_view(text_of(v))); }
+
+Json attribute(const RemotePtr& handle, const std::string& name) {
+  return handle->call_value("get_attribute", {Json(name)});
+}
+
+Json evaluate(const RemotePtr& target, const std::string& script) {
+  return target->call_value("evaluate", {Json(script)});
+}
+
+bool truthy(const Json& v) {
+  if (v.is_boolean()) return v.get<bool>();
+  if (v.is_null()) return false;
+  if (v.is_number()) return v.get<double>() != 0;
+  if (v.is_string()) return !v.get_ref<const std::string&>().empty();
+  return !v.empty();
+}
+
+/// A box that is missing or has no area.
+bool empty_box(const Json& box) {
+  if (!box.is_object()) return true;
+  auto dim = [&](const char* key) {
+    auto it = box.find(key);
+    return it == box.end() || !it->is_number() ? 0.0 : it->get<double>();
+  };
+  return dim("width") <= 0 || dim("height") <= 0;
+}
+
+/// The non-null values of `names`, in order (empty values kept).
+Json read_attributes(const RemotePtr& handle, const std::vector<std::string>& names) {
+  Json attrs = Json::object();
+  for (const auto& name : names) {
+    Json v = attribute(handle, name);
+    if (!v.is_null()) attrs[name] = v;
+  }
+  return attrs;
+}
+
+void merge_data_attributes(const RemotePtr& handle, Json& attrs) {
+  Json data = evaluate(handle, DATA_ATTRS_JS);
+  if (!data.is_object()) return;
+  for (const auto& [k, v] : data.items()) attrs[k] = v;
+}
+
+Json descriptor(const std::string& tag, const std::string& text, Json attrs, Json box, bool visible, bool enabled,
+                bool editable, const std::string& xpath) {
+  Json d = Json::object();
+  d["tag"] = tag;
+  d["text"] = text;
+  d["attributes"] = std::move(attrs);
+  d["bounding_box"] = std::move(box);
+  d["is_visible"] = visible;
+  d["is_enabled"] = enabled;
+  if (editable) d["is_editable_field"] = true;
+  d["xpath"] = xpath;
+  return d;
+}
+
+bool takes_field_label(const std::string& tag) {
+  // Drop-downs are named by their label element just like text fields.
+  return tag == "input" || tag == "textarea" || tag == "select";
+}
+
+}  // namespace
+
+PageScanner::PageScanner(RemotePtr page, ScanHooks hooks) : page_(std::move(page)), hooks_(std::move(hooks)) {}
+
+ScanSettings PageScanner::settings() const { return hooks_.settings ? hooks_.settings() : ScanSettings{}; }
+
+ScanResult PageScanner::extract_interactable_elements() {
+  ScanResult result;
+  result.elements = interactable_group();
+  for (auto& el : extract_custom_inputs()) result.elements.push_back(std::move(el));
+  for (auto& el : extract_cursor_pointer_elements()) result.elements.push_back(std::move(el));
+  assign_spatial_labels(result.elements, collect_label_candidates());
+  result.text_elements = extract_text_elements();
+  save_snapshot(result.elements, result.text_elements);
+  return result;
+}
+
+Json PageScanner::interactable_group() {
+  Json elements = Json::array();
+  for (const auto& handle : page_->call("query_selector_all", {Json(INTERACTABLE_SELECTOR)})->items()) {
+    try {
+      if (auto rec = interactable_record(handle)) elements.push_back(std::move(*rec));
+    } catch (const std::exception&) {
+      // The element went away or could not be read: leave it out.
+    }
+  }
+  return elements;
+}
+
+std::optional<Json> PageScanner::interactable_record(const RemotePtr& handle) {
+  bool visible = truthy(handle->call_value("is_visible"));
+  bool enabled = truthy(handle->call_value("is_enabled"));
+  std::string tag = text_of(evaluate(handle, TAG_JS));
+  std::string text = trimmed(handle->call_value("inner_text"));
+  if (text.empty()) text = trimmed(attribute(handle, "value"));
+  Json box = handle->call_value("bounding_box");
+  if (empty_box(box)) return std::nullopt;
+  if (!visible && text_of(attribute(handle, "aria-label")).empty() && text_of(attribute(handle, "title")).empty())
+    return std::nullopt;
+  Json attrs = read_attributes(handle, CAPTURED_ATTRIBUTES);
+  merge_data_attributes(handle, attrs);
+  std::string xpath = text_of(evaluate(handle, XPATH_JS));
+  if (takes_field_label(tag)) {
+    std::string label = get_field_label(handle);
+    if (!label.empty()) attrs["_label"] = label;
+  }
+  return descriptor(tag, text, std::move(attrs), std::move(box), visible, enabled, false, xpath);
+}
+
+Json PageScanner::extract_custom_inputs() {
+  Json results = Json::array();
+  std::unordered_set<std::string> seen;
+  for (const auto& handle : page_->call("query_selector_all", {Json(CUSTOM_INPUT_SELECTOR)})->items()) {
+    try {
+      if (auto rec = custom_input_record(handle, seen)) results.push_back(std::move(*rec));
+    } catch (const std::exception&) {
+    }
+  }
+  return results;
+}
+
+std::optional<Json> PageScanner::custom_input_record(const RemotePtr& handle, std::unordered_set<std::string>& seen) {
+  std::string tag = text_of(evaluate(handle, TAG_JS));
+  std::string classes = text_of(attribute(handle, "class"));
+  if (!is_custom_input(tag, classes)) return std::nullopt;
+  Json box = handle->call_value("bounding_box");
+  if (empty_box(box)) return std::nullopt;
+  if (!truthy(handle->call_value("is_visible"))) return std::nullopt;
+  std::string xpath = text_of(evaluate(handle, XPATH_JS));
+  if (!seen.insert(xpath).second) return std::nullopt;
+  std::string text = trimmed(handle->call_value("inner_text"));
+  std::string label = get_field_label(handle);
+  Json attrs = read_attributes(handle, CAPTURED_ATTRIBUTES);
+  if (!label.empty()) attrs["_label"] = label;
+  return descriptor(tag, text, std::move(attrs), std::move(box), true, true, true, xpath);
+}
+
+Json PageScanner::extract_cursor_pointer_elements() {
+  Json raw;
+  try {
+    raw = page_->call_value("evaluate", {Json(POINTER_SCAN_JS)});
+  } catch (const std::exception&) {
+    return Json::array();
+  }
+  Json results = Json::array();
+  std::unordered_set<std::string> seen;
+  if (!raw.is_array()) return results;
+  for (const Json& item : raw) {
+    auto xp = item.find("xpath");
+    std::string xpath = xp == item.end() ? "" : text_of(*xp);
+    if (!seen.insert(xpath).second) continue;
+    Json attrs = Json::object();
+    if (item.contains("cls") && truthy(item["cls"])) attrs["class"] = item["cls"];
+    if (item.contains("aria") && truthy(item["aria"])) attrs["aria-label"] = item["aria"];
+    Json box = Json::object();
+    box["x"] = item.at("x");
+    box["y"] = item.at("y");
+    box["width"] = item.at("w");
+    box["height"] = item.at("h");
+    Json d = Json::object();
+    d["tag"] = "button";
+    d["text"] = item.at("text");
+    d["attributes"] = std::move(attrs);
+    d["bounding_box"] = std::move(box);
+    d["is_visible"] = true;
+    d["is_enabled"] = true;
+    d["xpath"] = xpath;
+    results.push_back(std::move(d));
+  }
+  return results;
+}
+
+std::string PageScanner::get_field_label(const RemotePtr& handle) {
+  if (auto aria = trimmed(attribute(handle, "aria-label")); !aria.empty()) return aria;
+  try {
+    std::string ids = text_of(attribute(handle, "aria-labelledby"));
+    if (!ids.empty()) {
+      RemotePtr ref = page_->call("query_selector", {Json("#" + ids)});
+      if (!ref->is_null()) {
+        if (auto t = trimmed(ref->call_value("inner_text")); !t.empty()) return t;
+      }
+    }
+  } catch (const std::exception&) {
+  }
+  if (std::string id = text_of(attribute(handle, "id")); !id.empty()) {
+    try {
+      RemotePtr lbl = page_->call("query_selector", {Json("label[for=\"" + id + "\"]")});
+      if (!lbl->is_null()) {
+        if (auto t = trimmed(lbl->call_value("inner_text")); !t.empty()) return t;
+      }
+    } catch (const std::exception&) {
+    }
+  }
+  if (auto placeholder = trimmed(attribute(handle, "placeholder")); !placeholder.empty()) return placeholder;
+  if (auto title = trimmed(attribute(handle, "title")); !title.empty()) return title;
+  for (const std::string* script : {&SIBLING_LABEL_JS, &PARENT_LABEL_JS}) {
+    try {
+      if (auto t = trimmed(evaluate(handle, *script)); !t.empty()) return t;
+    } catch (const std::exception&) {
+    }
+  }
+  return "";
+}
+
+Json PageScanner::collect_label_candidates() {
+  Json candidates = Json::array();
+  std::unordered_set<std::string> seen;
+  for (const auto& handle : page_->call("query_selector_all", {Json(LABEL_CANDIDATE_SELECTOR)})->items()) {
+    try {
+      if (!truthy(handle->call_value("is_visible"))) continue;
+      std::string text = trimmed(handle->call_value("inner_text"));
+      Json box = handle->call_value("bounding_box");
+      if (text.empty() || box.is_null() || text::decode(text).size() > MAX_LABEL_TEXT) continue;
+      if (box_of(box).height > MAX_LABEL_HEIGHT) continue;
+      if (!seen.insert(text).second) continue;
+      Json c = Json::object();
+      c["text"] = text;
+      c["bounding_box"] = std::move(box);
+      candidates.push_back(std::move(c));
+    } catch (const std::exception&) {
+    }
+  }
+  return candidates;
+}
+
+Json PageScanner::extract_text_elements() {
+  Json candidates = Json::array();
+  for (const auto& handle : page_->call("query_selector_all", {Json(TEXT_SELECTOR)})->items()) {
+    try {
+      if (auto rec = text_record(handle)) candidates.push_back(std::move(*rec));
+    } catch (const std::exception&) {
+    }
+  }
+  return dedup_text_elements(candidates);
+}
+
+std::optional<Json> PageScanner::text_record(const RemotePtr& handle) {
+  if (!truthy(handle->call_value("is_visible"))) return std::nullopt;
+  std::string text = trimmed(handle->call_value("inner_text"));
+  if (text.empty()) return std::nullopt;
+  Json box = handle->call_value("bounding_box");
+  if (box.is_null()) return std::nullopt;
+  std::string tag = text_of(evaluate(handle, TAG_JS));
+  std::string xpath = text_of(evaluate(handle, XPATH_JS));
+  Json attrs = read_attributes(handle, TEXT_ATTRIBUTES);
+  merge_data_attributes(handle, attrs);
+  bool direct = truthy(evaluate(handle, DIRECT_TEXT_JS));
+  Json t = Json::object();
+  t["tag"] = tag;
+  t["text"] = text;
+  t["has_direct_text"] = direct;
+  t["attributes"] = std::move(attrs);
+  t["bounding_box"] = std::move(box);
+  t["is_visible"] = true;
+  t["is_enabled"] = true;
+  t["xpath"] = xpath;
+  return t;
+}
+
+void PageScanner::save_snapshot(const Json& elements, const Json& text_elements) {
+  ScanSettings s = settings();
+  if (!s.save_snapshots) return;
+  std::string url = text_of(page_->attr("url")->value());
+  std::string path = write_snapshot(s.log_path, local_timestamp(), url, elements, text_elements);
+  std::string line = "  [DOM snapshot saved \xE2\x86\x92 " + path + "]";
+  if (hooks_.print) hooks_.print(line);
+  else std::cout << line << std::endl;
+}
+
+ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks) {
+  return PageScanner(page, hooks).extract_interactable_elements();
+}
+
+}  // namespace vantle::browser

@@ -1,0 +1,312 @@
+"""Page scanning on real Chromium: the element groups, field labels, spatial
+labels, text elements and their records, field by field."""
+
+import pytest
+
+from vantle.engine.browser.page_scanner import PageScanner
+
+pytestmark = pytest.mark.browser
+
+
+@pytest.fixture(scope="module")
+def scan(browser, server):
+    """scan("scanner/x.html") -> (elements, texts), scanned once per module."""
+    context = browser.new_context(viewport={"width": 1280, "height": 720})
+    page = context.new_page()
+    page.set_default_timeout(10_000)
+    done = {}
+
+    def _scan(name):
+        if name not in done:
+            page.goto(f"{server}/{name}")
+            done[name] = PageScanner(page).extract_interactable_elements()
+        return done[name]
+
+    yield _scan
+    context.close()
+
+
+def by_id(records, ident, tag=None):
+    found = [r for r in records if r["attributes"].get("id") == ident and (tag is None or r["tag"] == tag)]
+    assert len(found) == 1, f"{ident}: {found}"
+    return found[0]
+
+
+def ids(records):
+    return [r["attributes"].get("id") for r in records]
+
+
+# ---- interactable group -------------------------------------------------------
+
+def test_records_have_their_keys_in_order(scan):
+    elements, texts = scan("scanner/controls.html")
+    keys = ["tag", "text", "attributes", "bounding_box", "is_visible", "is_enabled", "xpath"]
+    assert all(list(e) == keys for e in elements)
+    text_keys = ["tag", "text", "has_direct_text", "attributes", "bounding_box", "is_visible", "is_enabled", "xpath"]
+    assert texts and all(list(t) == text_keys for t in texts)
+    assert all(list(e["bounding_box"]) == ["x", "y", "width", "height"] for e in elements + texts)
+
+
+@pytest.mark.parametrize(
+    "ident, field, expected",
+    [
+        ("code", "text", "abc"),  # value attribute stands in for missing inner text
+        ("blank", "text", ""),  # white space only, no value attribute
+        ("ghost-titled", "is_visible", False),  # hidden but named by its title
+        ("ghost-titled", "text", ""),
+        ("off", "is_enabled", False),
+        ("off", "text", "Pay now"),
+        ("home", "xpath", "/html[1]/body[1]/div[9]/a[1]"),
+        ("code", "bounding_box", {"x": 0, "y": 81.265625, "width": 177, "height": 21}),
+    ],
+)
+def test_interactable_fields(scan, ident, field, expected):
+    elements, _ = scan("scanner/controls.html")
+    assert by_id(elements, ident, tag=None if ident != "pointy" else "div")[field] == expected
+
+
+def test_hidden_or_boxless_controls_are_left_out(scan):
+    elements, _ = scan("scanner/controls.html")
+    # visibility:hidden without a name, and display:none even with an aria-label
+    assert "ghost" not in ids(elements)
+    assert "gone" not in ids(elements)
+
+
+@pytest.mark.parametrize(
+    "ident, attributes",
+    [
+        ("empty-ph", {"id": "empty-ph", "name": "q", "placeholder": "", "_label": "Pay now"}),
+        ("data", {"id": "data", "class": "btn primary", "data-testid": "x", "data-row": "3", "_label": "Pay now"}),
+        ("logo", {"id": "logo", "alt": "Logo", "_label": "Home"}),
+        ("ghost-titled", {"id": "ghost-titled", "title": "Close", "_label": "Checkout"}),
+    ],
+)
+def test_interactable_attributes(scan, ident, attributes):
+    elements, _ = scan("scanner/controls.html")
+    record = by_id(elements, ident)
+    assert record["attributes"] == attributes
+    assert list(record["attributes"]) == list(attributes)
+
+
+def test_pointer_styled_role_button_occurs_in_both_groups(scan):
+    elements, _ = scan("scanner/controls.html")
+    path = "/html[1]/body[1]/div[11]/div[1]"
+    twins = [e for e in elements if e["xpath"] == path]
+    assert [t["tag"] for t in twins] == ["div", "button"]
+    assert twins[1]["attributes"] == {"_label": "Home"}
+    assert twins[1]["bounding_box"] == {"x": 0, "y": 355, "width": 21, "height": 19}
+
+
+# ---- field labels -------------------------------------------------------------
+
+@pytest.mark.parametrize(
+    "ident, label",
+    [
+        ("f-aria", "Email"),  # trimmed aria-label beats the placeholder
+        ("f-aria-blank", "Phone"),  # blank aria-label falls through
+        ("f-lb", "Via for"),  # empty aria-labelledby target falls through to label[for]
+        ("f-lb-good", "Referenced"),
+        ("user", "Username"),  # label[for] beats the placeholder
+        ("f-title", "Tooltip"),
+        ("f-sib", "Password"),  # preceding sibling
+        ("f-long", "Short"),  # a 50+ character sibling is passed over
+        ("f-first-child", "Nested"),  # sibling's first element child
+        ("f-parent", "Deep"),  # parent's earlier child, whole text
+        ("notes", "Notes"),
+        ("country", "Country"),  # drop-downs are named by their label element
+    ],
+)
+def test_field_label_sources(scan, ident, label):
+    elements, _ = scan("scanner/labels.html")
+    assert by_id(elements, ident)["attributes"]["_label"] == label
+
+
+def test_unusable_labelledby_selector_is_swallowed(scan):
+    elements, _ = scan("scanner/labels.html")
+    record = next(e for e in elements if e["attributes"].get("aria-labelledby") == "1bad")
+    assert record["attributes"]["_label"] == "Fallback"
+
+
+# ---- spatial labels -----------------------------------------------------------
+
+@pytest.mark.parametrize(
+    "ident, label",
+    [
+        ("b-account", "Account"),  # nearest of two headings above
+        ("b-login", "Login"),  # the nearer one is not entirely above
+        ("b-none", None),  # nothing entirely above
+        ("b-touch", "Edge"),  # bottom edge touching the top edge
+        ("b-right", None),  # candidate ends left of the element
+        ("b-flush", "Lefty"),  # candidate's right edge touches the left edge
+        ("b-tall", None),  # 40.5 px high candidate is a container
+        ("b-field", "Own label"),  # field label kept, no spatial label
+    ],
+)
+def test_spatial_labels(scan, ident, label):
+    elements, _ = scan("scanner/spatial.html")
+    assert by_id(elements, ident)["attributes"].get("_label") == label
+
+
+def test_label_candidates(open_page):
+    page = open_page("scanner/spatial.html")
+    candidates = PageScanner(page)._collect_label_candidates()
+    texts = [c["text"] for c in candidates]
+    assert texts == ["Login", "Account", "Edge", "Lefty", "Tall40", "Name"]
+    assert candidates[4]["bounding_box"] == {"x": 1000, "y": 10, "width": 50, "height": 40}
+    assert candidates[5]["bounding_box"]["y"] == 300  # first of the two "Name"
+
+
+# ---- text elements ------------------------------------------------------------
+
+def test_text_wrappers(scan):
+    _, texts = scan("scanner/text.html")
+    kept = [(t["tag"], t["text"]) for t in texts]
+    assert ("li", "Home") not in kept and ("a", "Home") in kept
+    assert ("div", "Total 42") in kept and ("span", "42") in kept
+    assert ("div", "Hello\n\nWorld") not in kept and ("p", "Hello") in kept and ("p", "World") in kept
+    assert {"outer", "zeta", "twin-a", "twin-b", "edge-wrap", "edge"} <= set(ids(texts))
+    assert not {"ghost", "blank", "none"} & set(ids(texts))
+
+
+def test_text_element_records(scan):
+    _, texts = scan("scanner/text.html")
+    assert by_id(texts, "empty-class")["attributes"] == {
+        "id": "empty-class", "class": "", "aria-label": "note", "data-k": "v"}
+    home = next(t for t in texts if t["tag"] == "a")
+    assert home["attributes"] == {"href": "/home", "data-nav": "main"}
+    assert home["has_direct_text"] is True
+    assert by_id(texts, "outer")["has_direct_text"] is False
+    assert by_id(texts, "accent")["text"] == "Café"
+
+
+# ---- pointer cursors and custom inputs ----------------------------------------
+
+def test_pointer_group(scan):
+    elements, _ = scan("scanner/pointer.html")
+    by_path = {e["xpath"]: e for e in elements}
+    second = by_path["/html[1]/body[1]/div[2]"]  # after one div, a span in between
+    assert second == {
+        "tag": "button", "text": "Second",
+        "attributes": {"class": "hand card", "aria-label": "Open card", "_label": "between"},
+        "bounding_box": {"x": 0, "y": 42, "width": 1280, "height": 27},
+        "is_visible": True, "is_enabled": True, "xpath": "/html[1]/body[1]/div[2]"}
+    assert all(isinstance(v, int) for v in second["bounding_box"].values())
+    assert "/html[1]/body[1]/ul[1]/li[1]" in by_path  # 60 characters
+    assert "/html[1]/body[1]/ul[1]/li[2]" not in by_path  # 61 characters
+    assert "/html[1]/body[1]/ul[1]/li[3]" in by_path  # 10 descendants
+    assert "/html[1]/body[1]/ul[1]/li[4]" not in by_path  # 11 descendants
+    # a pointer container and its small descendants all qualify
+    assert {"/html[1]/body[1]/div[3]", "/html[1]/body[1]/div[3]/span[1]", "/html[1]/body[1]/div[3]/span[2]"} <= set(by_path)
+    assert by_path["/html[1]/body[1]/table[1]/tbody[1]/tr[1]/td[1]"]["text"] == "Cell"
+    assert len(by_path) == len(elements)
+
+
+def test_custom_inputs(scan):
+    elements, _ = scan("scanner/custom.html")
+    editable = [e for e in elements if e.get("is_editable_field")]
+    assert [e["attributes"]["id"] for e in editable] == ["bio", "amount"]
+    bio = editable[0]
+    assert list(bio) == ["tag", "text", "attributes", "bounding_box", "is_visible", "is_enabled",
+                         "is_editable_field", "xpath"]
+    # no data- attributes beyond data-testid in this group; empty values kept
+    assert bio["attributes"] == {"id": "bio", "placeholder": "", "aria-labelledby": "bio-label",
+                                 "class": "rich-editable", "data-testid": "bio-field", "_label": "Biography"}
+    assert editable[1]["attributes"]["_label"] == "Amount"
+    # the same div in the interactable group (it has a test id) carries data-row
+    assert by_id([e for e in elements if "is_editable_field" not in e], "bio")["attributes"]["data-row"] == "3"
+
+
+def test_custom_input_seen_once(open_page):
+    page = open_page("scanner/custom.html")
+
+    class Twice:
+        """The page, but every query answers each match twice."""
+
+        def __getattr__(self, name):
+            return getattr(page, name)
+
+        def query_selector_all(self, selector):
+            found = page.query_selector_all(selector)
+            return found + found
+
+    assert [e["attributes"]["id"] for e in PageScanner(Twice())._extract_custom_inputs()] == ["bio", "amount"]
+
+
+# ---- robustness ---------------------------------------------------------------
+
+def test_frames_are_not_scanned(scan):
+    elements, texts = scan("scanner/frames.html")
+    assert [e["text"] for e in elements] == ["Outside"]
+    assert [t["text"] for t in texts] == ["Outside"]
+
+
+def test_failing_pointer_script_keeps_other_groups(scan):
+    elements, _ = scan("scanner/broken-pointer.html")
+    assert [(e["tag"], e["text"], "is_editable_field" in e) for e in elements] == [
+        ("button", "Submit", False), ("div", "Write here", True)]
+
+
+def test_elements_removed_during_scan_are_skipped(open_page):
+    page = open_page("scanner/controls.html")
+    removed = []
+
+    class Mutating:
+        """Removes every other control right after the controls are queried."""
+
+        def __getattr__(self, name):
+            return getattr(page, name)
+
+        def query_selector_all(self, selector):
+            found = page.query_selector_all(selector)
+            if selector.startswith("button, input"):
+                for handle in found[::2]:
+                    removed.append(handle.get_attribute("id"))
+                    handle.evaluate("el => el.remove()")
+            return found
+
+    elements, texts = PageScanner(Mutating()).extract_interactable_elements()
+    assert removed and "code" in removed
+    assert not set(removed) & set(ids(elements) + ids(texts))
+    assert {"blank", "off", "data", "logo"} <= set(ids(elements))
+
+
+def test_element_failing_mid_scan_is_skipped(open_page):
+    page = open_page("scanner/controls.html")
+
+    class Flaky:
+        def __init__(self, handle):
+            self.handle = handle
+
+        def __getattr__(self, name):
+            return getattr(self.handle, name)
+
+        def bounding_box(self):
+            raise RuntimeError("Element is not attached to the DOM")
+
+    class Page:
+        def __getattr__(self, name):
+            return getattr(page, name)
+
+        def query_selector_all(self, selector):
+            found = page.query_selector_all(selector)
+            return [Flaky(h) if h.get_attribute("id") == "off" else h for h in found]
+
+    elements, texts = PageScanner(Page()).extract_interactable_elements()
+    assert "off" not in ids(elements) and "off" not in ids(texts)
+    assert "data" in ids(elements) and "data" in ids(texts)
+
+
+def test_scan_writes_its_records_to_a_snapshot(open_page, tmp_path, capsys):
+    import json
+
+    import vantle.settings as settings
+
+    page = open_page("scanner/frames.html")
+    settings.SAVE_SNAPSHOTS, settings.LOG_PATH = True, str(tmp_path)
+    try:
+        elements, texts = PageScanner(page).extract_interactable_elements()
+    finally:
+        del settings.SAVE_SNAPSHOTS, settings.LOG_PATH
+    [path] = tmp_path.iterdir()
+    assert json.loads(path.read_text()) == {"url": page.url, "elements": elements, "text_elements": texts}
+    assert capsys.readouterr().out.endswith(f"[DOM snapshot saved → {tmp_path}/{path.name}]\n")
