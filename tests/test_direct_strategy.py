@@ -351,11 +351,6 @@ class TestGenericPath:
         bare, named = {"is_visible": True}, el("Anything", y=10)
         assert resolve({"action": "click"}, [bare, named])["element"] is named
 
-    @pytest.mark.parametrize("text_elements", [None, []])
-    def test_no_text_elements(self, text_elements):
-        result = resolve(step("extract_text", "Total", ordinal=1), [], text_elements)
-        assert result["resolved"] is False
-
     def test_caller_sequences_are_not_reordered(self):
         elements = [el("Go", y=30), el("Go", y=10), el("Go", y=20)]
         before = list(elements)
@@ -450,11 +445,6 @@ class TestVerifyText:
         hidden = dict(txt("Done"), is_visible=False)
         result = resolve(step("verify_text_visible", "Done"), [], [hidden])
         assert result["resolved"] is True and result["verified"] is False
-
-    @pytest.mark.parametrize("text_elements", [None, []])
-    def test_no_text_elements(self, text_elements):
-        result = resolve(step("verify_text_present", "Done"), [el("Done")], text_elements)
-        assert result["resolved"] is False and result["state"] == {}
 
 
 class TestFindText:
@@ -642,6 +632,14 @@ class TestExtractSpatialText:
         assert strategy._resolve_extract_spatial_text("next to Potential Returns", [anchor, near])["extracted"] == "$29.00"
         verify = strategy._resolve_verify_spatial_text("next to Potential Returns", "29", [anchor, near])
         assert verify["verified"] is True
+
+
+@pytest.mark.parametrize("action", ["find_text", "find_exact_text", "verify_text_present", "verify_text_visible"])
+@pytest.mark.parametrize("text_elements", [None, []])
+def test_text_paths_without_text_elements(action, text_elements):
+    # "Done" exists only as an element descriptor, where text paths never look.
+    result = resolve(step(action, "Done"), [el("Done")], text_elements)
+    assert result["resolved"] is False and result["element"] is None and result["candidates"] == []
 
 
 # ---- records of the wrong kind -----------------------------------------------------------

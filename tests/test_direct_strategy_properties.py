@@ -105,21 +105,3 @@ def test_resolve_never_breaks(instruction, dom, text):
         return
     well_formed(result, dom + (text or []))
 
-
-@settings(max_examples=200, deadline=None)
-@given(target=targets, elements=st.lists(records, max_size=6), include_label=st.booleans())
-def test_exact_match_implies_match(target, elements, include_label):
-    from vantle.engine.strategies import direct_strategy as ds
-
-    for record in elements:
-        if ds._exact_matches_element(target, record, include_label):
-            assert ds._matches_element(target, record, include_label)
-
-
-@settings(max_examples=200, deadline=None)
-@given(target=odd_text)
-def test_stripping_descriptors_never_empties_a_target(target):
-    from vantle.engine.strategies import direct_strategy as ds
-
-    stripped = ds._strip_type_descriptors(target)
-    assert stripped == target or (stripped and stripped.split() == stripped.split(" "))
