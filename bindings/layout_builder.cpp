@@ -27,19 +27,38 @@ nb::list items_of(nb::handle sequence) {
   return out;
 }
 
+// Entry keys, made once: building a matrix writes them for every element.
+const std::vector<nb::handle>& keys() {
+  static const auto* names = new std::vector<nb::handle>([] {
+    std::vector<nb::handle> v;
+    for (const char* k : {"index", "tag", "element_type", "text", "label", "searchable", "is_enabled",
+                          "is_anchor_only", "order_in_type", "position", "element"})
+      v.push_back(nb::str(k).release());
+    return v;
+  }());
+  return *names;
+}
+
+// The element's own text object when it holds text, so equal strings are not
+// made again; otherwise the text the core read.
+nb::object same_text(nb::handle record, const char* key, const std::u32string& value) {
+  nb::handle original = rec::item(record, key);
+  if (original.is_valid() && PyUnicode_CheckExact(original.ptr())) return nb::borrow(original);
+  return to_str(value);
+}
+
 nb::dict entry_dict(const sp::Entry& e, nb::handle element) {
+  const auto& k = keys();
+  nb::handle attrs = rec::attributes(element);
+  nb::object label = attrs.is_valid() ? same_text(attrs, "_label", e.label) : nb::object(to_str(e.label));
+  nb::object values[] = {
+      nb::int_(*e.index), same_text(element, "tag", e.tag), to_str(*e.element_type),
+      same_text(element, "text", e.text), label, to_str(e.searchable), nb::bool_(e.is_enabled),
+      nb::bool_(e.is_anchor_only), nb::int_(e.order_in_type), rec::position_dict(*e.position),
+      nb::borrow(element)};
   nb::dict d;
-  d["index"] = *e.index;
-  d["tag"] = to_str(e.tag);
-  d["element_type"] = to_str(*e.element_type);
-  d["text"] = to_str(e.text);
-  d["label"] = to_str(e.label);
-  d["searchable"] = to_str(e.searchable);
-  d["is_enabled"] = e.is_enabled;
-  d["is_anchor_only"] = e.is_anchor_only;
-  d["order_in_type"] = e.order_in_type;
-  d["position"] = rec::position_dict(*e.position);
-  d["element"] = element;
+  for (size_t i = 0; i < k.size(); ++i)
+    if (PyDict_SetItem(d.ptr(), k[i].ptr(), values[i].ptr()) != 0) throw nb::python_error();
   return d;
 }
 

@@ -68,7 +68,7 @@ double centre_distance(const Position& a, const Position& b) {
   return std::hypot(a.get(Coord::cx) - b.get(Coord::cx), a.get(Coord::cy) - b.get(Coord::cy));
 }
 
-namespace {
+namespace detail {
 
 // Like Python's path.strip("/").split("/"): an empty path is one empty segment.
 std::vector<std::string_view> segments(std::string_view path) {
@@ -87,16 +87,18 @@ std::vector<std::string_view> segments(std::string_view path) {
   return out;
 }
 
-}  // namespace
-
-long long dom_distance(std::string_view xpath_a, std::string_view xpath_b) {
-  auto a = segments(xpath_a);
-  auto b = segments(xpath_b);
+long long dom_distance(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b) {
   size_t shorter = std::min(a.size(), b.size());
   long long common = 0;
   for (size_t i = 0; i < shorter; ++i)
     if (a[i] == b[i]) ++common;
   return static_cast<long long>(a.size() + b.size()) - 2 * common;
+}
+
+}  // namespace detail
+
+long long dom_distance(std::string_view xpath_a, std::string_view xpath_b) {
+  return detail::dom_distance(detail::segments(xpath_a), detail::segments(xpath_b));
 }
 
 }  // namespace vantle::spatial

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <unordered_map>
 
 #include "vantle/text/text.h"
 
@@ -81,19 +81,25 @@ std::vector<Entry> build(const std::vector<Element>& dom_elements,
     if (text_elements[i].bounding_box) entries.push_back(text_entry(text_elements[i], i));
 
   // No row tolerance: reading order is the raw top edge, then the left edge.
-  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    const auto& p = *a.position;
-    const auto& q = *b.position;
+  // Sorting a permutation keeps the heavy entries from being shuffled.
+  std::vector<std::size_t> order(entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const auto& p = *entries[a].position;
+    const auto& q = *entries[b].position;
     if (!same(p.y.value, q.y.value)) return before(p.y.value, q.y.value);
     return before(p.x.value, q.x.value);
   });
+  std::vector<Entry> sorted;
+  sorted.reserve(entries.size());
+  for (std::size_t i : order) sorted.push_back(std::move(entries[i]));
 
-  std::map<std::u32string, long long> counts;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    entries[i].index = static_cast<long long>(i);
-    entries[i].order_in_type = ++counts[*entries[i].element_type];
+  std::unordered_map<std::u32string, long long> counts;
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    sorted[i].index = static_cast<long long>(i);
+    sorted[i].order_in_type = ++counts[*sorted[i].element_type];
   }
-  return entries;
+  return sorted;
 }
 
 }  // namespace vantle::spatial

@@ -81,10 +81,10 @@ Entries filter_by_relation(const Entries& candidates, const Entry& anchor, std::
       return coord(e, Coord::y2) <= a.get(Coord::y) && overlaps_horizontally(position(e), a);
     });
   // "near"
-  const std::string& anchor_path = anchor.element.xpath;
+  const auto anchor_path = detail::segments(anchor.element.xpath);
   return keep_if(candidates, [&](const Entry& e) {
     return centre_distance(position(e), a) <= NEAR_MAX_PIXELS ||
-           dom_distance(e.element.xpath, anchor_path) <= NEAR_MAX_DOM_STEPS;
+           detail::dom_distance(detail::segments(e.element.xpath), anchor_path) <= NEAR_MAX_DOM_STEPS;
   });
 }
 

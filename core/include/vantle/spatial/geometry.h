@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace vantle::spatial {
 
@@ -54,5 +55,11 @@ bool overlaps_horizontally_exact(const Position& a, const Position& b);
 double centre_distance(const Position& a, const Position& b);
 /// Steps between two element paths: segments not shared position by position.
 long long dom_distance(std::string_view xpath_a, std::string_view xpath_b);
+
+namespace detail {
+/// The segments of an element path; an empty path is one empty segment.
+std::vector<std::string_view> segments(std::string_view path);
+long long dom_distance(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b);
+}  // namespace detail
 
 }  // namespace vantle::spatial
