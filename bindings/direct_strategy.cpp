@@ -151,20 +151,21 @@ std::vector<ds::Attribute> attributes_of(PyObject* record) {
   return out;
 }
 
-ds::Element element_of(PyObject* record, std::size_t index) {
+/// Converts the keys of `wanted` (RecordKey bits); the others stay empty.
+ds::Element element_of(PyObject* record, std::size_t index, unsigned wanted = ds::ALL_KEYS) {
   if (!PyDict_Check(record)) wrong_type("an element record", "a dict", record);
   const auto& k = keys();
   ds::Element el;
   el.index = index;
   el.origin = record;
-  el.tag = optional_text(record, k.tag, "element");
-  el.text = optional_text(record, k.text, "element");
-  el.xpath = optional_text(record, k.xpath, "element");
-  el.attributes = attributes_of(record);
-  el.is_visible = truth(record, k.is_visible);
-  el.is_enabled = truth(record, k.is_enabled);
-  el.is_editable_field = truth(record, k.is_editable_field);
-  el.bounding_box = box_of(record);
+  if (wanted & ds::KEY_TAG) el.tag = optional_text(record, k.tag, "element");
+  if (wanted & ds::KEY_TEXT) el.text = optional_text(record, k.text, "element");
+  if (wanted & ds::KEY_XPATH) el.xpath = optional_text(record, k.xpath, "element");
+  if (wanted & ds::KEY_ATTRIBUTES) el.attributes = attributes_of(record);
+  if (wanted & ds::KEY_IS_VISIBLE) el.is_visible = truth(record, k.is_visible);
+  if (wanted & ds::KEY_IS_ENABLED) el.is_enabled = truth(record, k.is_enabled);
+  if (wanted & ds::KEY_IS_EDITABLE_FIELD) el.is_editable_field = truth(record, k.is_editable_field);
+  if (wanted & ds::KEY_BOUNDING_BOX) el.bounding_box = box_of(record);
   return el;
 }
 
@@ -175,7 +176,7 @@ struct Records {
   ds::Elements elements;
 };
 
-Records records_of(nb::handle seq, const char* what) {
+Records records_of(nb::handle seq, const char* what, unsigned wanted = ds::ALL_KEYS) {
   Records r;
   if (seq.is_none()) return r;
   if (PyUnicode_Check(seq.ptr()) || PyDict_Check(seq.ptr())) wrong_type(what, "a sequence of records", seq.ptr());
@@ -185,7 +186,7 @@ Records records_of(nb::handle seq, const char* what) {
   const Py_ssize_t n = PySequence_Fast_GET_SIZE(fast);
   PyObject** items = PySequence_Fast_ITEMS(fast);
   r.elements.reserve(static_cast<std::size_t>(n));
-  for (Py_ssize_t i = 0; i < n; ++i) r.elements.push_back(element_of(items[i], static_cast<std::size_t>(i)));
+  for (Py_ssize_t i = 0; i < n; ++i) r.elements.push_back(element_of(items[i], static_cast<std::size_t>(i), wanted));
   return r;
 }
 
@@ -262,8 +263,8 @@ Call call_of(nb::handle parsed, nb::handle dom_elements, nb::handle text_element
   c.instruction = instruction_of(parsed);
   const auto needs = ds::inputs_for(c.instruction.action);
   if (dom_elements.is_none()) wrong_type("dom_elements", "a sequence of records", dom_elements.ptr());
-  if (needs.dom_elements) c.dom = records_of(dom_elements, "dom_elements");
-  if (needs.text_elements) c.text = records_of(text_elements, "text_elements");
+  if (needs.dom_elements) c.dom = records_of(dom_elements, "dom_elements", needs.dom_keys);
+  if (needs.text_elements) c.text = records_of(text_elements, "text_elements", needs.text_keys);
   return c;
 }
 

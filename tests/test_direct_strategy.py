@@ -320,6 +320,11 @@ class TestGenericPath:
         for action in ("click", "hover"):
             assert resolve(step(action, "Username", ordinal=1), [field])["resolved"] is False
 
+    def test_type_into_an_editable_element(self):
+        editor = el("", tag="div", attrs={"aria-label": "Message body"}, is_editable_field=True, y=90)
+        plain = el("", tag="div", attrs={"aria-label": "Message body preview"})
+        assert resolve(step("type", "message body", "Hi"), [plain, editor])["element"] is editor
+
     def test_type_skips_elements_that_take_no_text(self):
         button = el("Email")
         field = el(tag="input", attrs={"placeholder": "Email address"}, visible=False)
@@ -330,6 +335,11 @@ class TestGenericPath:
         hidden = dict(txt("Order number"), is_visible=False)
         result = resolve(step("extract_text", "Order number", ordinal=1), [el("Cancel")], [hidden, heading])
         assert result["element"] is heading
+
+    def test_text_fallback_orders_by_position(self):
+        lower, upper = txt("Order number", tag="h2", y=300), txt("Order number", tag="h3", y=100)
+        result = resolve(step("extract_text", "order number", ordinal=2), [], [lower, upper])
+        assert result["element"] is lower and result["candidates"] == [upper, lower]
 
     def test_text_fallback_only_for_extract_text(self):
         result = resolve(step("click", "Order number", ordinal=1), [el("Cancel")], [txt("Order number")])

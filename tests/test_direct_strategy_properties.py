@@ -105,3 +105,37 @@ def test_resolve_never_breaks(instruction, dom, text):
         return
     well_formed(result, dom + (text or []))
 
+
+
+ROUTES = {
+    "find_text": lambda s, r, dom, text: s._resolve_find_text(r["target"], text),
+    "find_exact_text": lambda s, r, dom, text: s._resolve_find_exact_text(r["target"], text),
+    "verify_present": lambda s, r, dom, text: s._resolve_verify(r["action"], r["target"], dom),
+    "verify_disabled": lambda s, r, dom, text: s._resolve_verify(r["action"], r["target"], dom),
+    "verify_text_visible": lambda s, r, dom, text: s._resolve_verify_text(r["action"], r["target"], text),
+    "verify_spatial_text": lambda s, r, dom, text: s._resolve_verify_spatial_text(r["target"], r["value"], text, dom),
+    "extract_text_spatial": lambda s, r, dom, text: s._resolve_extract_spatial_text(r["target"], text, dom),
+}
+
+
+def outcome(call):
+    try:
+        result = call()
+    except KeyError as error:
+        return ("KeyError", str(error))
+    return {k: [id(c) for c in v] if k == "candidates" else (id(v) if k == "element" else v) for k, v in result.items()}
+
+
+@settings(max_examples=150, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+@given(
+    action=st.sampled_from(sorted(ROUTES)),
+    target=targets,
+    value=odd_text,
+    dom=st.lists(records, max_size=6),
+    text=st.lists(records, max_size=6),
+)
+def test_routed_actions_answer_as_their_methods(action, target, value, dom, text):
+    """resolve reads only the keys a path needs; the path's method reads them all."""
+    strategy, record = DirectStrategy(), {"action": action, "target": target, "value": value}
+    via_resolve = outcome(lambda: strategy.resolve(record, dom, text))
+    assert via_resolve == outcome(lambda: ROUTES[action](strategy, record, dom, text))

@@ -120,18 +120,23 @@ void sort_by_text_length(std::vector<const Element*>& pool) {
 Inputs inputs_for(std::u32string_view action) {
   Inputs in;
   if (action == U"verify_spatial_text" || action == U"extract_text_spatial") {
-    in.dom_elements = in.text_elements = true;
     in.value = action == U"verify_spatial_text";
-  } else if (action == U"find_text" || action == U"find_exact_text" || action == U"verify_text_present" ||
-             action == U"verify_text_visible") {
-    in.text_elements = true;
+    in.text_keys = KEY_TAG | KEY_TEXT | KEY_XPATH | KEY_BOUNDING_BOX;
+    in.dom_keys = KEY_TEXT | KEY_XPATH | KEY_ATTRIBUTES | KEY_BOUNDING_BOX;
+  } else if (action == U"find_text" || action == U"find_exact_text") {
+    in.text_keys = KEY_TEXT;
+  } else if (action == U"verify_text_present" || action == U"verify_text_visible") {
+    in.text_keys = KEY_TEXT | KEY_IS_VISIBLE;
   } else if (action == U"verify_present" || action == U"verify_visible" || action == U"verify_enabled" ||
              action == U"verify_disabled") {
-    in.dom_elements = true;
+    in.dom_keys = KEY_TEXT | KEY_ATTRIBUTES | KEY_IS_VISIBLE | KEY_IS_ENABLED;
   } else {
-    in.dom_elements = in.ordinal = true;
-    in.text_elements = action == U"extract_text";
+    in.ordinal = true;
+    in.dom_keys = KEY_TAG | KEY_TEXT | KEY_ATTRIBUTES | KEY_IS_VISIBLE | KEY_IS_EDITABLE_FIELD | KEY_BOUNDING_BOX;
+    if (action == U"extract_text") in.text_keys = KEY_TEXT | KEY_ATTRIBUTES | KEY_IS_VISIBLE | KEY_BOUNDING_BOX;
   }
+  in.dom_elements = in.dom_keys != 0;
+  in.text_elements = in.text_keys != 0;
   return in;
 }
 

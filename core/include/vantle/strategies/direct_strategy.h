@@ -104,6 +104,19 @@ struct Result {
   std::vector<const Element*> candidates;
 };
 
+/// Keys of an element record, as bits of Inputs::dom_keys and text_keys.
+enum RecordKey : unsigned {
+  KEY_TAG = 1u << 0,
+  KEY_TEXT = 1u << 1,
+  KEY_XPATH = 1u << 2,
+  KEY_ATTRIBUTES = 1u << 3,
+  KEY_IS_VISIBLE = 1u << 4,
+  KEY_IS_ENABLED = 1u << 5,
+  KEY_IS_EDITABLE_FIELD = 1u << 6,
+  KEY_BOUNDING_BOX = 1u << 7,
+  ALL_KEYS = (1u << 8) - 1,
+};
+
 /// Which inputs a resolution of one action reads, so that a caller holding
 /// records in another form converts only those.
 struct Inputs {
@@ -111,6 +124,9 @@ struct Inputs {
   bool text_elements = false;
   bool value = false;
   bool ordinal = false;
+  /// The keys read from each element descriptor and each text element.
+  unsigned dom_keys = 0;
+  unsigned text_keys = 0;
 };
 Inputs inputs_for(std::u32string_view action);
 
