@@ -189,5 +189,53 @@ def main():
                 print(f"  {case.instruction:<52} {py_ms:10.3f} {core_ms} {str(result['resolved']):>9}")
 
 
+# Spatial resolution. The agent builds the matrix once per page scan and
+# resolves against it, so the build has a row of its own; the resolver reads
+# the matrix into the core on its first call ("first resolve" row, a new
+# resolver each time) and later calls reuse it. Targets are those of the
+# parsed record, e.g. 'click first button next to "Potential Returns"' gives
+# 'button next to Potential Returns'.
+SPATIAL_TARGETS = [
+    "button next to Potential Returns",
+    "select right of Potential Returns",
+    "input above Total",
+    "input near Welcome back",
+    "link below Action 0",
+    "second Add to cart button",
+    "button next to Nowhere to be found",
+]
+
+
+def spatial_cases(scan: Scan) -> Iterator[Case]:
+    from vantle.engine.spatial import layout_builder
+    from vantle.engine.spatial.layout_builder import LayoutBuilder
+    from vantle.engine.spatial.layout_resolver import LayoutResolver
+
+    def build():
+        return {"resolved": bool(LayoutBuilder(scan.elements, scan.text_elements).build())}
+
+    def build_core(repeats):
+        return layout_builder._time_core_build(scan.elements, scan.text_elements, repeats)
+
+    yield Case("(build the matrix)", build, build_core)
+    matrix = LayoutBuilder(scan.elements, scan.text_elements).build()
+    yield Case("(first resolve: reads the matrix)",
+               lambda: LayoutResolver(matrix).resolve({"target": SPATIAL_TARGETS[0]}))
+    resolver = LayoutResolver(matrix)
+    for target in SPATIAL_TARGETS:
+        record = {"action": "click", "target": target}
+
+        def python(record=record):
+            return resolver.resolve(record)
+
+        def core(repeats, record=record):
+            return resolver._time_core_resolve(record, repeats)
+
+        yield Case(target, python, core)
+
+
+SECTIONS["spatial"] = spatial_cases
+
+
 if __name__ == "__main__":
     main()
