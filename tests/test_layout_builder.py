@@ -4,7 +4,6 @@ searchable text, and the records it hands back."""
 import pytest
 
 from vantle.engine.spatial.layout_builder import (
-    _TAG_TO_TYPE,
     LayoutBuilder,
     _element_type,
     _position,
@@ -151,9 +150,6 @@ class TestElementType:
     )
     def test_role_then_input_type_then_tag(self, tag, attrs, expected):
         assert _element_type(el(tag, **attrs)) == expected
-
-    def test_tag_table(self):
-        assert _TAG_TO_TYPE == {"a": "link", "button": "button", "input": "input", "select": "select", "textarea": "input"}
 
 
 class TestSearchable:

@@ -3,12 +3,8 @@ relation and ordinal, and the records it returns."""
 
 import pytest
 
-from vantle.engine.spatial import layout_resolver as lr
 from vantle.engine.spatial.layout_builder import LayoutBuilder
 from vantle.engine.spatial.layout_resolver import (
-    NEAR_MAX_DOM_STEPS,
-    NEAR_MAX_PIXELS,
-    SPATIAL_TOLERANCE,
     LayoutResolver,
     _centre_distance,
     _dom_distance,
@@ -84,9 +80,6 @@ class TestParseTarget:
 
 
 class TestGeometry:
-    def test_constants(self):
-        assert (SPATIAL_TOLERANCE, NEAR_MAX_PIXELS, NEAR_MAX_DOM_STEPS) == (40, 300, 10)
-
     @pytest.mark.parametrize("gap, same_row", [(0, True), (35, True), (39.9, True), (40, False), (60, False)])
     def test_row_overlap_has_forty_pixels_of_slack(self, gap, same_row):
         a, b = pos(0, 0, 50, 20), pos(100, 20 + gap, 50, 20)
@@ -411,11 +404,3 @@ class TestResolveContract:
                   {"index": 1, "text": "x", "element_type": "button", "element": {}}]
         with pytest.raises(KeyError, match="position"):
             LayoutResolver(matrix).resolve({"target": "button next to name"})
-
-    def test_tables(self):
-        assert list(lr._RELATIONS.items()) == [
-            ("next to", "next_to"), ("below", "below"), ("under", "below"), ("above", "above"),
-            ("left of", "left"), ("right of", "right"), ("near", "near"),
-        ]
-        assert list(lr._ORDINALS) == ["first", "second", "third", "fourth", "fifth", "1st", "2nd", "3rd", "4th", "5th"]
-        assert lr._TYPE_KEYWORDS["dropdown"] == "select" and len(lr._TYPE_KEYWORDS) == 9

@@ -11,7 +11,7 @@ WORDS = ["next to", "below", "under", "above", "left of", "right of", "near", "f
          "3rd", "button", "link", "field", "dropdown", "the", "a", "Save", "Total", "ΣΊΣΥΦΟΣ",
          "İ", "ß", "😀", "-", "(", ""]
 odd_text = st.one_of(
-    st.sampled_from(["", " ", "Save", "Total (3)", "Sign up", "ΣΊΣΥΦΟΣ", "İstanbul", "\u00a0x\u2003", "😀"]),
+    st.sampled_from(["", " ", "Save", "Total (3)", "Sign up", "ΣΊΣΥΦΟΣ", "İstanbul", "\u00a0x\u2003", "😀", "\ud800x", "Ⅻ-ǅ"]),
     st.text(max_size=12),
 )
 coord = st.one_of(st.integers(-2000, 2000), st.floats(-2000, 2000, allow_nan=False), st.just(0))

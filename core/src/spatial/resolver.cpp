@@ -32,9 +32,9 @@ Entries keep_if(const Entries& entries, const std::function<bool(const Entry&)>&
   return out;
 }
 
-// A table row is 40 px tall in the overlap tests, so in a table whose rows sit
-// less than 40 px apart the row above also "overlaps" the anchor's row and,
-// coming first in reading order, would win. Candidates that share the
+// The row and column tests allow 40 px of slack. In a table whose rows are
+// closer than that, the neighbouring rows pass the row test too, and the row
+// above, coming first in reading order, would win. Candidates that share the
 // anchor's extent outright are the intended ones whenever there are any.
 Entries prefer_exact_overlap(Entries kept, const Entry& anchor, bool rows) {
   const Position& a = position(anchor);
