@@ -1,0 +1,237 @@
+#include "vantle/report/render.h"
+
+#include "vantle/report/escape.h"
+
+#include <map>
+#include <vector>
+
+namespace vantle::report {
+
+namespace {
+
+const char* const STYLE = R"CSS(
+* { box-sizing: border-box; }
+body { margin: 0; background: #f5f5f7; color: #1d1d1f; font: 14px/1.45 -apple-system, "Segoe UI", Helvetica, Arial, sans-serif; }
+header { background: #1d1d1f; color: #fff; padding: 24px 32px; }
+header h1 { margin: 0; font-size: 22px; font-weight: 600; }
+header .meta { margin-top: 4px; color: #a1a1a6; font-size: 13px; }
+main { padding: 24px 32px; }
+.summary { display: grid; grid-template-columns: repeat(6, minmax(0, 1fr)); gap: 12px; margin-bottom: 20px; }
+.card { background: #fff; border-radius: 12px; padding: 16px; box-shadow: 0 1px 3px rgba(0,0,0,.08); }
+.card-label { color: #6e6e73; font-size: 12px; text-transform: uppercase; letter-spacing: .04em; }
+.card-value { font-size: 26px; font-weight: 600; margin-top: 4px; }
+.card.passed .card-value { color: #34c759; }
+.card.failed .card-value { color: #ff3b30; }
+.card.skipped .card-value { color: #ff9500; }
+.filter-bar { display: flex; align-items: center; gap: 8px; margin-bottom: 16px; }
+.filter-label { color: #6e6e73; margin-right: 4px; }
+.filter-btn { border: 1px solid #d2d2d7; background: #fff; border-radius: 16px; padding: 4px 14px; cursor: pointer; font: inherit; }
+.filter-btn.active { background: #1d1d1f; border-color: #1d1d1f; color: #fff; }
+.filter-btn.passed.active { background: #34c759; border-color: #34c759; }
+.filter-btn.failed.active { background: #ff3b30; border-color: #ff3b30; }
+.filter-btn.skipped.active { background: #ff9500; border-color: #ff9500; }
+.file-group { background: #fff; border-radius: 12px; margin-bottom: 14px; box-shadow: 0 1px 3px rgba(0,0,0,.08); overflow: hidden; }
+.file-header { display: flex; align-items: center; gap: 8px; padding: 12px 16px; cursor: pointer; border-bottom: 1px solid #ececf0; user-select: none; }
+.chevron { display: inline-block; transition: transform .15s; color: #6e6e73; font-size: 11px; }
+.chevron.collapsed { transform: rotate(-90deg); }
+.file-name { font-family: ui-monospace, Menlo, Consolas, monospace; font-weight: 600; margin-right: auto; }
+.badge { display: inline-block; border-radius: 10px; padding: 1px 9px; font-size: 12px; }
+.badge.passed { background: #d1f5d3; color: #1d7a32; }
+.badge.failed { background: #ffd6d3; color: #b3261e; }
+.badge.skipped { background: #fff3cd; color: #8a5a00; }
+.test-table { width: 100%; border-collapse: collapse; }
+.test-table th { text-align: left; color: #6e6e73; font-weight: 500; font-size: 12px; padding: 8px 12px; }
+.test-table td { padding: 8px 12px; border-top: 1px solid #f0f0f3; vertical-align: top; }
+.icon { width: 28px; font-weight: 700; }
+.icon.passed { color: #34c759; }
+.icon.failed { color: #ff3b30; }
+.icon.skipped { color: #ff9500; }
+.test-name { font-family: ui-monospace, Menlo, Consolas, monospace; word-break: break-all; }
+.duration { color: #6e6e73; text-align: right; white-space: nowrap; }
+.expand-btn { border: 1px solid #d2d2d7; background: #fff; border-radius: 8px; padding: 2px 10px; cursor: pointer; font-size: 12px; white-space: nowrap; }
+.expand-btn.open { background: #1d1d1f; color: #fff; border-color: #1d1d1f; }
+.steps-table { width: 100%; border-collapse: collapse; }
+.steps-table td { border-top: none; padding: 4px 8px; }
+.step-text { font-family: ui-monospace, Menlo, Consolas, monospace; white-space: pre-wrap; word-break: break-word; }
+.step-msg { color: #b3261e; margin-top: 2px; }
+.step-screenshot img { width: 320px; margin-top: 6px; border: 1px solid #d2d2d7; border-radius: 6px; }
+.hidden, .collapsed-body, .filtered { display: none; }
+)CSS";
+
+// Filtering uses its own class so that it never fights with the open or
+// closed state of a test's steps.
+const char* const SCRIPT = R"JS(
+function filter(status, btn) {
+  document.querySelectorAll('.filter-btn').forEach(function (b) { b.classList.remove('active'); });
+  btn.classList.add('active');
+  document.querySelectorAll('.test-row').forEach(function (row) {
+    var out = status !== 'all' && row.getAttribute('data-status') !== status;
+    row.classList.toggle('filtered', out);
+    var next = row.nextElementSibling;
+    if (next && next.classList.contains('steps-container')) next.classList.toggle('filtered', out);
+  });
+  document.querySelectorAll('.file-group').forEach(function (group) {
+    var shown = group.querySelector('.test-row:not(.filtered)');
+    group.classList.toggle('filtered', !shown);
+  });
+}
+function toggleGroup(header) {
+  header.nextElementSibling.classList.toggle('collapsed-body');
+  var chevron = header.querySelector('.chevron');
+  if (chevron) chevron.classList.toggle('collapsed');
+}
+function toggleSteps(id, btn) {
+  var row = document.getElementById(id);
+  var open = !row.classList.toggle('hidden');
+  btn.textContent = open ? 'hide steps' : 'view steps';
+  btn.classList.toggle('open', open);
+}
+)JS";
+
+std::string text_of(const Json& v) {
+  if (v.is_null()) return "";
+  if (v.is_string()) return v.get<std::string>();
+  return v.dump();
+}
+
+std::string field(const Json& record, const char* key) {
+  if (!record.is_object()) return "";
+  auto it = record.find(key);
+  return it == record.end() ? "" : text_of(*it);
+}
+
+double number(const Json& record, const char* key) {
+  auto it = record.find(key);
+  return it != record.end() && it->is_number() ? it->get<double>() : 0.0;
+}
+
+const char* status_icon(const std::string& status) {
+  if (status == "passed") return "✓";
+  if (status == "failed") return "✗";
+  if (status == "skipped") return "○";
+  return "?";
+}
+
+std::string step_row(const Json& step) {
+  std::string status = field(step, "status");
+  bool passed = status == "passed";
+  std::string out = "<tr class=\"step-row\"><td class=\"icon " + escape_html(status) +
+                    "\" style=\"font-size:11px\">" + (passed ? "✓" : "✗") + "</td><td class=\"step-text\">" +
+                    escape_html(field(step, "instruction"));
+  std::string message = field(step, "message");
+  if (!message.empty()) out += "<div class=\"step-msg\">" + escape_html(message) + "</div>";
+  // Passed steps keep no picture: it would only make the file heavier.
+  std::string shot = field(step, "screenshot");
+  if (!shot.empty() && !passed)
+    out += "<div class=\"step-screenshot\"><img src=\"data:image/png;base64," + escape_html(shot) +
+           "\" alt=\"screenshot\"></div>";
+  return out + "</td></tr>\n";
+}
+
+const Json& steps_of(const Json& store, const std::string& nodeid) {
+  static const Json none = Json::array();
+  if (!store.is_object()) return none;
+  auto it = store.find(nodeid);
+  return it != store.end() && it->is_array() ? *it : none;
+}
+
+std::string test_rows(const Json& record, const std::string& file, size_t idx, const Json& store) {
+  std::string status = field(record, "status");
+  const Json& steps = steps_of(store, field(record, "nodeid"));
+  std::string id = "steps-" + file + "-" + std::to_string(idx);
+  std::string button;
+  if (!steps.empty())
+    button = "<button class=\"expand-btn\" onclick=\"toggleSteps('" + escape_html(escape_js(id)) +
+             "', this); event.stopPropagation()\">view steps</button>";
+  std::string st = escape_html(status);
+  std::string out = "<tr class=\"test-row\" data-status=\"" + st + "\" data-file=\"" + escape_html(file) +
+                    "\"><td class=\"icon " + st + "\">" + status_icon(status) + "</td><td class=\"test-name\">" +
+                    escape_html(field(record, "test")) + "</td><td>" + button + "</td><td><span class=\"badge " + st +
+                    "\">" + st + "</span></td><td class=\"duration\">" + fixed_seconds(number(record, "duration")) +
+                    "s</td></tr>\n";
+  if (steps.empty()) return out;
+  out += "<tr class=\"steps-container hidden\" id=\"" + escape_html(id) +
+         "\"><td colspan=\"4\" style=\"padding-left:40px\"><table class=\"steps-table\">\n";
+  for (const auto& step : steps) out += step_row(step);
+  return out + "</table></td></tr>\n";
+}
+
+struct Group {
+  std::string file;
+  std::vector<const Json*> records;
+};
+
+std::vector<Group> group_by_file(const Json& results) {
+  std::vector<Group> groups;
+  std::map<std::string, size_t> index;
+  for (const auto& r : results) {
+    std::string file = field(r, "file");
+    auto [it, fresh] = index.emplace(file, groups.size());
+    if (fresh) groups.push_back({file, {}});
+    groups[it->second].records.push_back(&r);
+  }
+  return groups;
+}
+
+std::string file_group(const Group& g, const Json& store) {
+  long passed = 0, failed = 0, skipped = 0;
+  std::string rows;
+  for (size_t idx = 0; idx < g.records.size(); ++idx) {
+    const Json& r = *g.records[idx];
+    std::string status = field(r, "status");
+    passed += status == "passed";
+    failed += status == "failed";
+    skipped += status == "skipped";
+    rows += test_rows(r, g.file, idx, store);
+  }
+  std::string file = escape_html(g.file);
+  std::string out = "<div class=\"file-group\" data-file=\"" + file +
+                    "\">\n<div class=\"file-header\" onclick=\"toggleGroup(this)\"><span class=\"chevron\">▼</span>"
+                    "<span class=\"file-name\">" + file + "</span><span class=\"badge passed\">" +
+                    std::to_string(passed) + " passed</span>";
+  if (failed > 0) out += "<span class=\"badge failed\">" + std::to_string(failed) + " failed</span>";
+  if (skipped > 0) out += "<span class=\"badge skipped\">" + std::to_string(skipped) + " skipped</span>";
+  out += "</div>\n<table class=\"test-table\"><thead><tr><th></th><th>Test</th><th></th><th>Status</th>"
+         "<th>Duration</th></tr></thead><tbody>\n";
+  return out + rows + "</tbody></table>\n</div>\n";
+}
+
+std::string card(const char* label, const char* cls, const std::string& value) {
+  return std::string("<div class=\"card ") + cls + "\"><div class=\"card-label\">" + label +
+         "</div><div class=\"card-value\">" + value + "</div></div>\n";
+}
+
+std::string filter_button(const char* status, const char* label, bool active) {
+  return std::string("<button class=\"filter-btn ") + status + (active ? " active" : "") + "\" onclick=\"filter('" +
+         status + "', this)\">" + label + "</button>\n";
+}
+
+}  // namespace
+
+std::string render(const Json& results, const Json& steps, double elapsed) {
+  Summary s = summarize(results);
+  std::string duration = short_seconds(elapsed);
+  std::string out =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<title>vantle — Test Report</title>\n<style>" + std::string(STYLE) + "</style>\n</head>\n<body>\n"
+      "<header><h1>vantle — Test Report</h1><div class=\"meta\">Completed in " + duration + "s</div></header>\n"
+      "<main>\n<section class=\"summary\">\n";
+  out += card("Total", "total", std::to_string(s.total));
+  out += card("Passed", "passed", std::to_string(s.passed));
+  out += card("Failed", "failed", std::to_string(s.failed));
+  out += card("Skipped", "skipped", std::to_string(s.skipped));
+  out += card("Pass Rate", "rate", std::to_string(s.pass_rate) + "%");
+  out += card("Duration", "time", duration + "s");
+  out += "</section>\n<div class=\"filter-bar\"><span class=\"filter-label\">Filter:</span>\n";
+  out += filter_button("all", "All", true);
+  out += filter_button("passed", "Passed", false);
+  out += filter_button("failed", "Failed", false);
+  out += filter_button("skipped", "Skipped", false);
+  out += "</div>\n<div class=\"groups\" id=\"groups\">\n";
+  for (const auto& g : group_by_file(results)) out += file_group(g, steps);
+  out += "</div>\n</main>\n<script>" + std::string(SCRIPT) + "</script>\n</body>\n</html>\n";
+  return out;
+}
+
+}  // namespace vantle::report
