@@ -176,7 +176,7 @@ NB_MODULE(reporter, m) {
   // subclass whose two hooks hand over to these routines.
   nb::object logreport_fn = nb::cpp_function(&logreport, nb::arg("self"), nb::arg("report"));
   nb::object finish_fn =
-      nb::cpp_function(&sessionfinish, nb::arg("self"), nb::arg("session"), nb::arg("exitstatus"));
+      nb::cpp_function(&sessionfinish, nb::arg("self"), nb::arg("session").none(), nb::arg("exitstatus").none());
   m.attr("VantleReporter") =
       nb::module_::import_("vantle.harness._hooks").attr("reporter_class")(cls, logreport_fn, finish_fn);
 }

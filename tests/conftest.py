@@ -80,3 +80,6 @@ def open_page(page, server):
         return page
 
     return _open
+
+
+pytest_plugins = ["pytester"]
