@@ -24,13 +24,10 @@ double now() {
   return duration<double>(system_clock::now().time_since_epoch()).count();
 }
 
-struct VantleReporter {
-  std::string report_path;
-  nb::object config;
-  nb::list results;
-  double start_time = now();
-  nb::dict carried;  // node id -> steps that arrived with a report
-};
+// The reporter's state lives in plain attributes of the Python object:
+// report_path, config, results, start_time, and the steps that arrived with
+// reports from worker processes.
+constexpr const char* CARRIED_STORE = "_carried_steps";
 
 bool on_worker(nb::handle config) { return nb::hasattr(config, "workerinput"); }
 
@@ -46,7 +43,7 @@ double duration_of(nb::handle report) {
   return nb::cast<double>(d);
 }
 
-std::string extract_message(VantleReporter&, nb::handle report) {
+std::string extract_message(nb::handle, nb::handle report) {
   nb::object longrepr = nb::getattr(report, "longrepr", nb::none());
   if (longrepr.is_none()) return "";
   nb::object crash = nb::getattr(longrepr, "reprcrash", nb::none());
@@ -69,19 +66,20 @@ Json steps_json(nb::handle steps) {
 
 // On a worker, hand the test's steps to its teardown report; on the
 // controller, keep the steps that arrived that way.
-void carry_steps(VantleReporter& self, nb::handle report, const std::string& when, const std::string& nodeid) {
+void carry_steps(nb::handle self, nb::handle report, const std::string& when, const std::string& nodeid) {
   nb::object arrived = nb::getattr(report, CARRIED_STEPS, nb::none());
   if (!arrived.is_none()) {
-    self.carried[nb::str(nodeid.c_str())] = arrived;
+    self.attr(CARRIED_STORE)[nb::str(nodeid.c_str())] = arrived;
     return;
   }
-  if (when != "teardown" || !on_worker(self.config)) return;
-  nb::object store = nb::getattr(self.config, "_vantle_steps", nb::none());
+  nb::object config = self.attr("config");
+  if (when != "teardown" || !on_worker(config)) return;
+  nb::object store = nb::getattr(config, "_vantle_steps", nb::none());
   if (store.is_none() || !nb::cast<bool>(store.attr("__contains__")(nodeid))) return;
   nb::setattr(report, CARRIED_STEPS, py::from_json(report::lean_steps(steps_json(store[nodeid.c_str()]))));
 }
 
-void logreport(VantleReporter& self, nb::handle report) {
+void logreport(nb::handle self, nb::handle report) {
   std::string when = text(nb::getattr(report, "when", nb::str("")));
   std::string nodeid = text(report.attr("nodeid"));
   carry_steps(self, report, when, nodeid);
@@ -90,14 +88,16 @@ void logreport(VantleReporter& self, nb::handle report) {
   bool failed = truthy(report, "failed");
   std::string status = report::phase_status(passed, failed);
   std::string message = passed ? "" : failed ? extract_message(self, report) : skip_text(report);
-  self.results.append(py::from_json(report::result_record(nodeid, status, duration_of(report), message, when)));
+  self.attr("results").attr("append")(py::from_json(report::result_record(nodeid, status, duration_of(report), message, when)));
 }
 
 // The steps store filed on this process wins over steps carried by reports.
-Json steps_store(VantleReporter& self) {
+Json steps_store(nb::handle self) {
   Json store = Json::object();
-  for (auto [nodeid, steps] : self.carried) store[py::utf8(nodeid)] = steps_json(steps);
-  nb::object local = nb::getattr(self.config, "_vantle_steps", nb::none());
+  nb::object carried = nb::getattr(self, CARRIED_STORE, nb::none());
+  if (!carried.is_none())
+    for (nb::handle item : carried.attr("items")()) store[text(item[0])] = steps_json(item[1]);
+  nb::object local = nb::getattr(self.attr("config"), "_vantle_steps", nb::none());
   if (local.is_none()) return store;
   for (nb::handle item : local.attr("items")()) {
     nb::handle key = item[0], steps = item[1];
@@ -106,18 +106,30 @@ Json steps_store(VantleReporter& self) {
   return store;
 }
 
-nb::str render(VantleReporter& self) {
-  return py::to_str(report::render(py::to_json(self.results), steps_store(self), now() - self.start_time));
+std::string render_html(nb::handle self) {
+  double elapsed = now() - nb::cast<double>(self.attr("start_time"));
+  return report::render(py::to_json(self.attr("results")), steps_store(self), elapsed);
 }
 
-void sessionfinish(VantleReporter& self, nb::handle, nb::handle) {
+nb::str render(nb::handle self) { return py::to_str(render_html(self)); }
+
+void init(nb::handle self, nb::handle report_path, nb::handle config) {
+  self.attr("report_path") = nb::module_::import_("os").attr("fspath")(report_path);
+  self.attr("config") = config;
+  self.attr("results") = nb::list();
+  self.attr("start_time") = now();
+  self.attr(CARRIED_STORE) = nb::dict();
+}
+
+void sessionfinish(nb::handle self, nb::handle, nb::handle) {
   // Workers only pass their steps on: the controller writes the one report.
-  if (on_worker(self.config)) return;
+  if (on_worker(self.attr("config"))) return;
   nb::module_ os = nb::module_::import_("os");
-  nb::object dir = os.attr("path").attr("dirname")(self.report_path);
+  nb::object path = self.attr("report_path");
+  nb::object dir = os.attr("path").attr("dirname")(path);
   os.attr("makedirs")(nb::len(dir) ? dir : nb::str("."), nb::arg("exist_ok") = true);
-  std::string html = report::render(py::to_json(self.results), steps_store(self), now() - self.start_time);
-  nb::object file = nb::module_::import_("builtins").attr("open")(self.report_path, "wb");
+  std::string html = render_html(self);
+  nb::object file = nb::module_::import_("builtins").attr("open")(path, "wb");
   try {
     file.attr("write")(nb::bytes(html.data(), html.size()));
   } catch (...) {
@@ -127,56 +139,21 @@ void sessionfinish(VantleReporter& self, nb::handle, nb::handle) {
   file.attr("close")();
 }
 
-// The reporter and the configuration hold each other (through the plug-in
-// manager): the collector must see the reporter's references to free them.
-int traverse(PyObject* self, visitproc visit, void* arg) {
-  Py_VISIT(Py_TYPE(self));
-  if (!nb::inst_ready(self)) return 0;
-  VantleReporter* r = nb::inst_ptr<VantleReporter>(self);
-  Py_VISIT(r->config.ptr());
-  Py_VISIT(r->results.ptr());
-  Py_VISIT(r->carried.ptr());
-  return 0;
-}
-
-int clear(PyObject* self) {
-  VantleReporter* r = nb::inst_ptr<VantleReporter>(self);
-  r->config = nb::none();
-  r->results = nb::list();
-  r->carried = nb::dict();
-  return 0;
-}
-
-PyType_Slot gc_slots[] = {{Py_tp_traverse, (void*)traverse}, {Py_tp_clear, (void*)clear}, {0, nullptr}};
-
 }  // namespace
 
 NB_MODULE(reporter, m) {
   m.doc() = "The HTML test report: a pytest plug-in that writes one self-contained report per run.";
-  nb::class_<VantleReporter> cls(m, "_VantleReporter", nb::type_slots(gc_slots),
-                                 "Collects one result record per test from pytest's phase reports and writes "
-                                 "the HTML report at the end of the run.");
-  cls.def(
-          "__init__",
-          [](VantleReporter* self, nb::handle report_path, nb::object config) {
-            nb::object path = nb::module_::import_("os").attr("fspath")(report_path);
-            new (self) VantleReporter{py::utf8(path), std::move(config), nb::list(), now(), nb::dict()};
-          },
-          nb::arg("report_path"), nb::arg("config").none(),
-          "Reporter writing to `report_path`, reading the steps store from `config`.")
-      .def_rw("report_path", &VantleReporter::report_path, "Path of the HTML file to write.")
-      .def_rw("config", &VantleReporter::config, "The runner's configuration object.")
-      .def_rw("results", &VantleReporter::results, "Result records, one per recorded test phase.")
-      .def_rw("start_time", &VantleReporter::start_time, "Seconds since the epoch when the reporter was made.")
-      .def("_extract_message", &extract_message, nb::arg("report"),
-           "The one-line failure text of a phase report.")
-      .def("_render", &render, "The whole HTML report as text.");
+  m.def("_init", &init, nb::arg("self"), nb::arg("report_path"), nb::arg("config").none(),
+        "Sets report_path, config, an empty results list and start_time (now).");
+  m.def("_record", &logreport, nb::arg("self"), nb::arg("report"),
+        "Records a call phase, or a set-up that did not pass, as a result record.");
+  m.def("_write", &sessionfinish, nb::arg("self"), nb::arg("session").none(), nb::arg("exitstatus").none(),
+        "Writes the report file (not on a pytest-xdist worker).");
+  m.def("_message", &extract_message, nb::arg("self"), nb::arg("report"),
+        "The one-line failure text of a phase report.");
+  m.def("_html", &render, nb::arg("self"), "The whole HTML report as text.");
 
-  // pytest sees hook methods only on a Python class: the public class is a
-  // subclass whose two hooks hand over to these routines.
-  nb::object logreport_fn = nb::cpp_function(&logreport, nb::arg("self"), nb::arg("report"));
-  nb::object finish_fn =
-      nb::cpp_function(&sessionfinish, nb::arg("self"), nb::arg("session").none(), nb::arg("exitstatus").none());
-  m.attr("VantleReporter") =
-      nb::module_::import_("vantle.harness._hooks").attr("reporter_class")(cls, logreport_fn, finish_fn);
+  // pytest sees hook methods only on a Python class: VantleReporter's
+  // methods hand over at once to the routines above.
+  m.attr("VantleReporter") = nb::module_::import_("vantle.harness._hooks").attr("reporter_class")(m);
 }

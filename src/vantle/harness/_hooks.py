@@ -31,21 +31,32 @@ def plugin_hooks(addoption, configure, agent_setup, agent_teardown):
     return hooks
 
 
-def reporter_class(base, logreport, sessionfinish):
-    """``base`` with the report hooks pytest calls on it."""
+def reporter_class(impl):
+    """The report plug-in class over the compiled routines of module ``impl``."""
 
-    class VantleReporter(base):
-        __doc__ = base.__doc__
+    class VantleReporter:
+        __doc__ = (
+            "Collects one result record per test from pytest's phase reports and "
+            "writes the self-contained HTML report at the end of the run."
+        )
+
+        def __init__(self, report_path, config):
+            impl._init(self, report_path, config)
 
         # First, so that a worker attaches the test's steps before
         # pytest-xdist sends the report to the controller.
         @pytest.hookimpl(tryfirst=True)
         def pytest_runtest_logreport(self, report):
-            logreport(self, report)
+            impl._record(self, report)
 
         def pytest_sessionfinish(self, session, exitstatus):
-            sessionfinish(self, session, exitstatus)
+            impl._write(self, session, exitstatus)
 
-    VantleReporter.__module__ = base.__module__
-    VantleReporter.__qualname__ = "VantleReporter"
+        def _extract_message(self, report):
+            return impl._message(self, report)
+
+        def _render(self):
+            return impl._html(self)
+
+    VantleReporter.__module__ = impl.__name__
     return VantleReporter
