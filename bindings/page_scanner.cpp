@@ -20,9 +20,14 @@ namespace {
 
 struct Scanner {
   nb::object page;
+  bool batched = false;
 
-  br::PageScanner core() const { return br::PageScanner(vantle::py::wrap(page), vantle::py::scan_hooks()); }
+  br::PageScanner core() const {
+    return br::PageScanner(vantle::py::wrap(page), vantle::py::scan_hooks(), batched);
+  }
 };
+
+nb::tuple as_pair(const br::ScanResult& r) { return nb::make_tuple(from_json(r.elements), from_json(r.text_elements)); }
 
 nb::object get(nb::handle mapping, const char* key) { return mapping.attr("get")(key); }
 
@@ -120,16 +125,22 @@ NB_MODULE(page_scanner, m) {
       "tag"_a.none(), "classes"_a.none(),
       "Return True if a non-native element looks like an editable field by class name.");
 
+  m.def(
+      "scan_page",
+      [](nb::object page) { return as_pair(br::scan_page(vantle::py::wrap(page), vantle::py::scan_hooks())); },
+      "page"_a, "Scan the page in the mode set by vantle.settings.SCAN_MODE: (element descriptors, text elements).");
+
   nb::class_<Scanner>(m, "PageScanner",
                       "Queries the page DOM and returns structured, interactable element descriptors.")
-      .def(nb::init<nb::object>(), "page"_a.none(), "Store a reference to the active Playwright page.")
-      .def_rw("page", &Scanner::page, "The Playwright page this scanner reads.")
       .def(
-          "extract_interactable_elements",
-          [](const Scanner& s) {
-            br::ScanResult r = s.core().extract_interactable_elements();
-            return nb::make_tuple(from_json(r.elements), from_json(r.text_elements));
-          },
+          "__init__", [](Scanner* s, nb::object page, bool batched) { new (s) Scanner{std::move(page), batched}; },
+          "page"_a.none(), "batched"_a = false,
+          "Store a reference to the active Playwright page. With batched=True a scan gathers everything in one "
+          "in-page call (same records as the element-by-element scan, much faster).")
+      .def_rw("page", &Scanner::page, "The Playwright page this scanner reads.")
+      .def_ro("batched", &Scanner::batched, "Whether scans gather everything in one in-page call.")
+      .def(
+          "extract_interactable_elements", [](const Scanner& s) { return as_pair(s.core().extract_interactable_elements()); },
           "Scan the page: returns (element descriptors, text elements).")
       .def(
           "_extract_custom_inputs", [](const Scanner& s) { return from_json(s.core().extract_custom_inputs()); },

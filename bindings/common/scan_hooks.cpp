@@ -2,6 +2,8 @@
 
 #include <nanobind/nanobind.h>
 
+#include <stdexcept>
+
 #include "common/convert.h"
 
 namespace vantle::py {
@@ -16,6 +18,10 @@ browser::ScanSettings engine_settings() {
   s.save_snapshots = flag == 1;
   nb::object path = nb::module_::import_("os").attr("fsdecode")(settings.attr("LOG_PATH"));
   s.log_path = utf8(path);
+  std::string mode = utf8(nb::str(settings.attr("SCAN_MODE")));
+  if (mode == "batched") s.mode = browser::ScanMode::batched;
+  else if (mode == "per-element") s.mode = browser::ScanMode::per_element;
+  else throw std::invalid_argument("vantle.settings.SCAN_MODE must be 'batched' or 'per-element', not '" + mode + "'");
   return s;
 }
 

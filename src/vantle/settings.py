@@ -11,12 +11,16 @@ Each setting is resolved at the moment it is read:
 ``SAVE_SNAPSHOTS`` -- write a JSON snapshot of every scan (default False;
 the variable accepts 1/true/yes/on and 0/false/no/off, any case).
 ``LOG_PATH`` -- directory of the snapshot files (default ``data/logs/``).
+``SCAN_MODE`` -- how the agent scans a page: ``"batched"`` (default; one
+in-page call per scan) or ``"per-element"`` (one browser call per element
+and property); both give the same records.
 """
 
 import os
 
-_DEFAULTS = {"SAVE_SNAPSHOTS": False, "LOG_PATH": "data/logs/"}
-_ENV = {"SAVE_SNAPSHOTS": "VANTLE_SAVE_SNAPSHOTS", "LOG_PATH": "VANTLE_LOG_PATH"}
+_DEFAULTS = {"SAVE_SNAPSHOTS": False, "LOG_PATH": "data/logs/", "SCAN_MODE": "batched"}
+_ENV = {"SAVE_SNAPSHOTS": "VANTLE_SAVE_SNAPSHOTS", "LOG_PATH": "VANTLE_LOG_PATH", "SCAN_MODE": "VANTLE_SCAN_MODE"}
+_SCAN_MODES = ("batched", "per-element")
 _TRUE = {"1", "true", "yes", "on"}
 _FALSE = {"0", "false", "no", "off", ""}
 
@@ -39,7 +43,9 @@ def __getattr__(name):
         return _DEFAULTS[name]
     if isinstance(_DEFAULTS[name], bool):
         return _flag(name, text)
-    return text
+    if name == "SCAN_MODE" and text.strip().lower() not in _SCAN_MODES:
+        raise ValueError(f"{_ENV[name]}={text!r} is not a scan mode (use batched or per-element)")
+    return text.strip().lower() if name == "SCAN_MODE" else text
 
 
 def __dir__():

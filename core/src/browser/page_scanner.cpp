@@ -4,20 +4,14 @@
 #include <unordered_set>
 
 #include "vantle/browser/page_scanner.h"
+#include "scan_detail.h"
 #include "vantle/text/text.h"
 
 namespace vantle::browser {
 
 namespace {
 
-/// Text of a result that may be null; anything else as its JSON text.
-std::string text_of(const Json& v) {
-  if (v.is_null()) return "";
-  if (v.is_string()) return v.get<std::string>();
-  return v.dump();
-}
-
-std::string trimmed(const Json& v) { return text::strip(std::string_view(text_of(v))); }
+using namespace detail;
 
 Json attribute(const RemotePtr& handle, const std::string& name) {
   return handle->call_value("get_attribute", {Json(name)});
@@ -25,24 +19,6 @@ Json attribute(const RemotePtr& handle, const std::string& name) {
 
 Json evaluate(const RemotePtr& target, const std::string& script) {
   return target->call_value("evaluate", {Json(script)});
-}
-
-bool truthy(const Json& v) {
-  if (v.is_boolean()) return v.get<bool>();
-  if (v.is_null()) return false;
-  if (v.is_number()) return v.get<double>() != 0;
-  if (v.is_string()) return !v.get_ref<const std::string&>().empty();
-  return !v.empty();
-}
-
-/// A box that is missing or has no area.
-bool empty_box(const Json& box) {
-  if (!box.is_object()) return true;
-  auto dim = [&](const char* key) {
-    auto it = box.find(key);
-    return it == box.end() || !it->is_number() ? 0.0 : it->get<double>();
-  };
-  return dim("width") <= 0 || dim("height") <= 0;
 }
 
 /// The non-null values of `names`, in order (empty values kept).
@@ -61,32 +37,15 @@ void merge_data_attributes(const RemotePtr& handle, Json& attrs) {
   for (const auto& [k, v] : data.items()) attrs[k] = v;
 }
 
-Json descriptor(const std::string& tag, const std::string& text, Json attrs, Json box, bool visible, bool enabled,
-                bool editable, const std::string& xpath) {
-  Json d = Json::object();
-  d["tag"] = tag;
-  d["text"] = text;
-  d["attributes"] = std::move(attrs);
-  d["bounding_box"] = std::move(box);
-  d["is_visible"] = visible;
-  d["is_enabled"] = enabled;
-  if (editable) d["is_editable_field"] = true;
-  d["xpath"] = xpath;
-  return d;
-}
-
-bool takes_field_label(const std::string& tag) {
-  // Drop-downs are named by their label element just like text fields.
-  return tag == "input" || tag == "textarea" || tag == "select";
-}
-
 }  // namespace
 
-PageScanner::PageScanner(RemotePtr page, ScanHooks hooks) : page_(std::move(page)), hooks_(std::move(hooks)) {}
+PageScanner::PageScanner(RemotePtr page, ScanHooks hooks, bool batched)
+    : page_(std::move(page)), hooks_(std::move(hooks)), batched_(batched) {}
 
 ScanSettings PageScanner::settings() const { return hooks_.settings ? hooks_.settings() : ScanSettings{}; }
 
 ScanResult PageScanner::extract_interactable_elements() {
+  if (batched_) return batched_scan();
   ScanResult result;
   result.elements = interactable_group();
   for (auto& el : extract_custom_inputs()) result.elements.push_back(std::move(el));
@@ -164,32 +123,7 @@ Json PageScanner::extract_cursor_pointer_elements() {
   } catch (const std::exception&) {
     return Json::array();
   }
-  Json results = Json::array();
-  std::unordered_set<std::string> seen;
-  if (!raw.is_array()) return results;
-  for (const Json& item : raw) {
-    auto xp = item.find("xpath");
-    std::string xpath = xp == item.end() ? "" : text_of(*xp);
-    if (!seen.insert(xpath).second) continue;
-    Json attrs = Json::object();
-    if (item.contains("cls") && truthy(item["cls"])) attrs["class"] = item["cls"];
-    if (item.contains("aria") && truthy(item["aria"])) attrs["aria-label"] = item["aria"];
-    Json box = Json::object();
-    box["x"] = item.at("x");
-    box["y"] = item.at("y");
-    box["width"] = item.at("w");
-    box["height"] = item.at("h");
-    Json d = Json::object();
-    d["tag"] = "button";
-    d["text"] = item.at("text");
-    d["attributes"] = std::move(attrs);
-    d["bounding_box"] = std::move(box);
-    d["is_visible"] = true;
-    d["is_enabled"] = true;
-    d["xpath"] = xpath;
-    results.push_back(std::move(d));
-  }
-  return results;
+  return pointer_records(raw);
 }
 
 std::string PageScanner::get_field_label(const RemotePtr& handle) {
@@ -267,16 +201,7 @@ std::optional<Json> PageScanner::text_record(const RemotePtr& handle) {
   Json attrs = read_attributes(handle, TEXT_ATTRIBUTES);
   merge_data_attributes(handle, attrs);
   bool direct = truthy(evaluate(handle, DIRECT_TEXT_JS));
-  Json t = Json::object();
-  t["tag"] = tag;
-  t["text"] = text;
-  t["has_direct_text"] = direct;
-  t["attributes"] = std::move(attrs);
-  t["bounding_box"] = std::move(box);
-  t["is_visible"] = true;
-  t["is_enabled"] = true;
-  t["xpath"] = xpath;
-  return t;
+  return text_element(tag, text, direct, std::move(attrs), std::move(box), xpath);
 }
 
 void PageScanner::save_snapshot(const Json& elements, const Json& text_elements) {
@@ -290,7 +215,8 @@ void PageScanner::save_snapshot(const Json& elements, const Json& text_elements)
 }
 
 ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks) {
-  return PageScanner(page, hooks).extract_interactable_elements();
+  ScanSettings s = hooks.settings ? hooks.settings() : ScanSettings{};
+  return PageScanner(page, hooks, s.mode == ScanMode::batched).extract_interactable_elements();
 }
 
 }  // namespace vantle::browser

@@ -8,7 +8,8 @@
 ///   vantle::browser::PageScanner scanner(page, hooks);
 ///   auto [elements, texts] = scanner.extract_interactable_elements();
 ///
-/// or `scan_page(page, hooks)`.
+/// or `scan_page(page, hooks)`, which takes the path (batched or element by
+/// element) from the configured scan mode.
 
 #include <functional>
 #include <optional>
@@ -48,13 +49,21 @@ extern const std::string SIBLING_LABEL_JS;
 extern const std::string PARENT_LABEL_JS;
 /// Takes no argument; returns the pointer-cursor items.
 extern const std::string POINTER_SCAN_JS;
+/// Takes no argument; returns one JSON text with the facts of every element
+/// group, label candidate and text element of a scan.
+const std::string& batch_scan_script();
 
 // ---- settings and hooks --------------------------------------------------
+
+/// Element by element (one browser call per element and property), or
+/// batched (one in-page call for the whole scan; same records).
+enum class ScanMode { batched, per_element };
 
 /// Engine settings, read anew at every scan.
 struct ScanSettings {
   bool save_snapshots = false;
   std::string log_path = "data/logs/";
+  ScanMode mode = ScanMode::batched;
 };
 
 /// How the scanner reaches the outside world besides the page.
@@ -125,7 +134,7 @@ struct ScanResult {
 
 class PageScanner {
  public:
-  explicit PageScanner(RemotePtr page, ScanHooks hooks = {});
+  explicit PageScanner(RemotePtr page, ScanHooks hooks = {}, bool batched = false);
 
   ScanResult extract_interactable_elements();
   Json extract_custom_inputs();
@@ -143,12 +152,14 @@ class PageScanner {
   std::optional<Json> custom_input_record(const RemotePtr& handle, std::unordered_set<std::string>& seen);
   std::optional<Json> text_record(const RemotePtr& handle);
   ScanSettings settings() const;
+  ScanResult batched_scan();
 
   RemotePtr page_;
   ScanHooks hooks_;
+  bool batched_;
 };
 
-/// Scans the page with the configured settings.
+/// Scans the page in the configured mode (ScanSettings::mode).
 ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks = {});
 
 }  // namespace vantle::browser

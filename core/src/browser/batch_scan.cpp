@@ -1,0 +1,119 @@
+// The batched scan: one in-page call gathers the facts, and the records are
+// built here by the same rules as the element-by-element scan.
+
+#include <unordered_set>
+
+#include "scan_detail.h"
+#include "vantle/browser/page_scanner.h"
+#include "vantle/text/text.h"
+
+namespace vantle::browser {
+
+namespace {
+
+using namespace detail;
+
+Json box_record(const Json& b) {
+  Json box = Json::object();
+  box["x"] = b.at(0);
+  box["y"] = b.at(1);
+  box["width"] = b.at(2);
+  box["height"] = b.at(3);
+  return box;
+}
+
+Json captured(const Json& values, const std::vector<std::string>& names) {
+  Json attrs = Json::object();
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (!values.at(i).is_null()) attrs[names[i]] = values.at(i);
+  return attrs;
+}
+
+void merge_pairs(Json& attrs, const Json& pairs) {
+  for (const Json& p : pairs) attrs[p.at(0).get<std::string>()] = p.at(1);
+}
+
+/// The first label source, in order of preference, that has text.
+std::string field_label(const Json& sources) {
+  if (!sources.is_array()) return "";
+  for (const Json& s : sources)
+    if (auto t = trimmed(s); !t.empty()) return t;
+  return "";
+}
+
+// [visible, enabled, tag, innerText, value, box, captured, data pairs, xpath, label sources]
+Json interactable(const Json& f) {
+  std::string tag = f.at(2).get<std::string>();
+  std::string text = trimmed(f.at(3));
+  if (text.empty()) text = trimmed(f.at(4));
+  Json attrs = captured(f.at(6), CAPTURED_ATTRIBUTES);
+  merge_pairs(attrs, f.at(7));
+  if (takes_field_label(tag)) {
+    if (auto label = field_label(f.at(9)); !label.empty()) attrs["_label"] = label;
+  }
+  return descriptor(tag, text, std::move(attrs), box_record(f.at(5)), f.at(0).get<bool>(), f.at(1).get<bool>(),
+                    false, f.at(8).get<std::string>());
+}
+
+// [tag, class, box, xpath, innerText or null when unreadable, captured, label sources]
+Json custom_inputs(const Json& facts) {
+  Json out = Json::array();
+  std::unordered_set<std::string> seen;
+  for (const Json& f : facts) {
+    std::string tag = f.at(0).get<std::string>();
+    if (!is_custom_input(tag, text_of(f.at(1)))) continue;
+    std::string xpath = f.at(3).get<std::string>();
+    if (!seen.insert(xpath).second || f.at(4).is_null()) continue;
+    Json attrs = captured(f.at(5), CAPTURED_ATTRIBUTES);
+    if (auto label = field_label(f.at(6)); !label.empty()) attrs["_label"] = label;
+    out.push_back(descriptor(tag, trimmed(f.at(4)), std::move(attrs), box_record(f.at(2)), true, true, true, xpath));
+  }
+  return out;
+}
+
+// [innerText, box]
+Json label_candidates(const Json& facts) {
+  Json out = Json::array();
+  std::unordered_set<std::string> seen;
+  for (const Json& f : facts) {
+    std::string text = trimmed(f.at(0));
+    if (text.empty() || text::decode(text).size() > MAX_LABEL_TEXT) continue;
+    Json box = box_record(f.at(1));
+    if (box_of(box).height > MAX_LABEL_HEIGHT || !seen.insert(text).second) continue;
+    Json c = Json::object();
+    c["text"] = text;
+    c["bounding_box"] = std::move(box);
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+// [tag, innerText, box, xpath, text attributes, data pairs, has direct text]
+Json text_candidates(const Json& facts) {
+  Json out = Json::array();
+  for (const Json& f : facts) {
+    std::string text = trimmed(f.at(1));
+    if (text.empty()) continue;
+    Json attrs = captured(f.at(4), TEXT_ATTRIBUTES);
+    merge_pairs(attrs, f.at(5));
+    out.push_back(text_element(f.at(0).get<std::string>(), text, truthy(f.at(6)), std::move(attrs),
+                               box_record(f.at(2)), f.at(3).get<std::string>()));
+  }
+  return out;
+}
+
+}  // namespace
+
+ScanResult PageScanner::batched_scan() {
+  Json facts = Json::parse(text_of(page_->call_value("evaluate", {Json(batch_scan_script())})));
+  ScanResult result;
+  for (const Json& f : facts.at("i")) result.elements.push_back(interactable(f));
+  for (auto& el : custom_inputs(facts.at("c"))) result.elements.push_back(std::move(el));
+  for (auto& el : pointer_records(facts.at("p"))) result.elements.push_back(std::move(el));
+  assign_spatial_labels(result.elements, label_candidates(facts.at("l")));
+  result.text_elements = dedup_text_elements(text_candidates(facts.at("t")));
+  save_snapshot(result.elements, result.text_elements);
+  return result;
+}
+
+}  // namespace vantle::browser

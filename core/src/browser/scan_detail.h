@@ -1,0 +1,28 @@
+#pragma once
+// Record building shared by the element-by-element and the batched scan, so
+// that both produce the very same records from the same facts.
+
+#include <string>
+
+#include "vantle/browser/page_scanner.h"
+
+namespace vantle::browser::detail {
+
+/// Text of a result that may be null; anything else as its JSON text.
+std::string text_of(const Json& v);
+/// text_of, trimmed of white space.
+std::string trimmed(const Json& v);
+bool truthy(const Json& v);
+/// A box that is missing or has no area.
+bool empty_box(const Json& box);
+/// True for tags whose field label is looked up from the document.
+bool takes_field_label(const std::string& tag);
+
+Json descriptor(const std::string& tag, const std::string& text, Json attrs, Json box, bool visible, bool enabled,
+                bool editable, const std::string& xpath);
+Json text_element(const std::string& tag, const std::string& text, bool direct, Json attrs, Json box,
+                  const std::string& xpath);
+/// Element descriptors of the pointer-cursor group from the pointer scan's items.
+Json pointer_records(const Json& raw);
+
+}  // namespace vantle::browser::detail
