@@ -310,3 +310,36 @@ def test_scan_writes_its_records_to_a_snapshot(open_page, tmp_path, capsys):
     [path] = tmp_path.iterdir()
     assert json.loads(path.read_text()) == {"url": page.url, "elements": elements, "text_elements": texts}
     assert capsys.readouterr().out.endswith(f"[DOM snapshot saved → {tmp_path}/{path.name}]\n")
+
+
+@pytest.mark.parametrize(
+    "ident, visible, enabled",
+    [
+        ("in-legend", True, True),  # inside the disabled fieldset's first legend
+        ("fenced", True, False),
+        ("inherits", True, False),  # aria-disabled inherited by a role that supports it
+        ("inherits-link", True, False),
+        ("reenabled", True, True),  # a nearer aria-disabled="false" wins
+        ("nohref", True, True),  # <a> without href has no role: its aria-disabled does not count
+        ("label-span", True, False),  # follows its label to the disabled input
+        ("in-button", True, False),  # takes the state of the button around it
+        ("closed-details", False, True),  # has a box, but not visible; kept for its title
+        ("shadowed", True, True),
+    ],
+)
+def test_element_states(scan, ident, visible, enabled):
+    elements, _ = scan("scanner/states.html")
+    record = by_id(elements, ident)
+    assert (record["is_visible"], record["is_enabled"]) == (visible, enabled)
+
+
+def test_query_order_and_skips(scan):
+    elements, texts = scan("scanner/states.html")
+    order = ids(elements)
+    # open shadow roots are searched; their elements follow the host's light children
+    assert order.index("shadowed") == order.index("after-host") - 1
+    assert by_id(elements, "shadowed")["xpath"] == "/button[1]"
+    assert "Shadow text" in [t["text"] for t in texts]
+    # display: contents has no box; an svg has no inner text
+    assert not {"contents", "contents-empty"} & set(order)
+    assert all(e["attributes"].get("data-testid") != "icon" for e in elements)

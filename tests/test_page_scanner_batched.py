@@ -1,0 +1,165 @@
+"""The batched scan gives the records of the element-by-element scan: same
+records, same order, same keys; boxes within 0.01 px."""
+
+import math
+import os
+import random
+
+import pytest
+
+import vantle.settings as settings
+from vantle.engine.browser import page_scanner
+from vantle.engine.browser.page_scanner import PageScanner
+
+pytestmark = pytest.mark.browser
+
+PAGES = ["controls", "labels", "spatial", "text", "pointer", "custom", "frames", "broken-pointer", "states"]
+
+
+def assert_same_records(expected, actual, where=""):
+    assert type(actual) is type(expected), where
+    if isinstance(expected, dict):
+        assert list(actual) == list(expected), where
+        for key in expected:
+            assert_same_records(expected[key], actual[key], f"{where}.{key}")
+    elif isinstance(expected, list):
+        assert len(actual) == len(expected), f"{where}: {len(actual)} records instead of {len(expected)}"
+        for i, (e, a) in enumerate(zip(expected, actual)):
+            assert_same_records(e, a, f"{where}[{i}]")
+    elif isinstance(expected, float):
+        assert math.isclose(actual, expected, abs_tol=0.01), f"{where}: {actual} != {expected}"
+    else:
+        assert actual == expected, f"{where}: {actual!r} != {expected!r}"
+
+
+def compare(page):
+    slow = PageScanner(page).extract_interactable_elements()
+    fast = PageScanner(page, batched=True).extract_interactable_elements()
+    assert_same_records(slow[0], fast[0], "elements")
+    assert_same_records(slow[1], fast[1], "text_elements")
+    return fast
+
+
+@pytest.mark.parametrize("name", PAGES)
+def test_batched_scan_of_each_test_page(open_page, name):
+    elements, texts = compare(open_page(f"scanner/{name}.html"))
+    assert elements or texts
+
+
+def controls_page(count, seed):
+    """A page of about `count` controls mixing the cases where the browser's
+    own notion of visible, enabled, text and box is easy to get wrong."""
+    rng = random.Random(seed)
+    makers = [
+        lambda i: f"<button id='b{i}'>Button {i}</button>",
+        lambda i: f"<button style='transform: rotate({rng.randint(1, 80)}deg) scale(1.3)'>Turned {i}</button>",
+        lambda i: f"<div style='transform: scale(0.{rng.randint(3, 9)})'><a href='#{i}'>Scaled {i}</a></div>",
+        lambda i: f"<div style='zoom: 1.5'><button>Zoomed {i}</button></div>",
+        lambda i: f"<p style='width: 120px'>Lead <a href='#w{i}'>a link whose words wrap across two lines {i}</a> end</p>",
+        lambda i: f"<button style='visibility: hidden'>Hidden {i}</button>",
+        lambda i: f"<button style='visibility: hidden' title='Titled {i}'>x</button>",
+        lambda i: f"<button style='display: none' aria-label='None {i}'>n</button>",
+        lambda i: f"<button style='opacity: 0'>Clear {i}</button>",
+        lambda i: f"<fieldset disabled><legend><button>In legend {i}</button></legend><button>Fenced {i}</button>"
+                  f"<input placeholder='Fenced field {i}'></fieldset>",
+        lambda i: f"<fieldset disabled><legend>L</legend><legend><button>Second legend {i}</button></legend></fieldset>",
+        lambda i: f"<div role='button' aria-disabled='true'>Aria off {i}</div>",
+        lambda i: f"<div aria-disabled='true'><span role='checkbox'>Inherited {i}</span><a href='#'>Link {i}</a></div>",
+        lambda i: f"<a aria-disabled='true' data-testid='anchor{i}'>No href {i}</a>",
+        lambda i: f"<div aria-disabled='true'><div aria-disabled='false'><button role='switch'>Reenabled {i}</button></div></div>",
+        lambda i: f"<label for='dis{i}'><span data-testid='ls{i}'>Label span {i}</span></label><input id='dis{i}' disabled>",
+        lambda i: f"<button disabled><span data-testid='inner{i}'>Inner {i}</span></button>",
+        lambda i: f"<select><optgroup label='g' disabled><option>Opt {i}</option></optgroup></select>",
+        lambda i: f"<div role='option' aria-disabled='TRUE'>Option {i}</div>",
+        lambda i: f"<div style='display: contents' role='button'><span>Contents {i}</span></div>",
+        lambda i: f"<div style='display: contents' role='link'></div>",
+        lambda i: f"<svg data-testid='svg{i}' width='20' height='20'><a href='#s'><text y='10'>S</text></a></svg>",
+        lambda i: f"<details><summary>More {i}</summary><button>Inside details {i}</button></details>",
+        lambda i: f"<ul style='cursor: pointer'><li>Pointer item {i}</li><li><span>Nested {i}</span></li></ul>",
+        lambda i: f"<div style='cursor: pointer; padding: 2.3px'>Card {i}<span> extra</span></div>",
+        lambda i: f"<input aria-label='  Aria {i} '>",
+        lambda i: f"<span id='ref{i}'>Ref {i}</span><input aria-labelledby='ref{i}'>",
+        lambda i: f"<input aria-labelledby='9bad{i}' placeholder='Fallback {i}'>",
+        lambda i: f"<label for='f{i}'>Label {i}</label><input id='f{i}'>",
+        lambda i: f"<input title='Title {i}'>",
+        lambda i: f"<span>Sibling {i}</span><textarea></textarea>",
+        lambda i: f"<div><section><em></em><b>Parent {i}</b></section><select><option>Pick</option></select></div>",
+        lambda i: f"<div class='rich-editable' contenteditable>Editable {i}</div>",
+        lambda i: f"<span class='fake-input' data-row='{i}' title='Amount {i}'>{i}</span>",
+        lambda i: f"<input type='hidden' value='h{i}'><input value='Value {i}'>",
+        lambda i: f"<div inert><button>Inert {i}</button></div>",
+        lambda i: f"<h3>Heading {i}</h3><table><tr><th>Key</th><td>Value {i}</td></tr></table>",
+        lambda i: f"<div style='height: 40.5px'>Tall {i}</div><div style='height: 40px'>Exact {i}</div>",
+        lambda i: f"<img alt='Image {i}' width='10' height='10' src='data:image/gif;base64,R0lGODlhAQABAAAAACw='>",
+        lambda i: f"<div data-testid='host{i}' class='shadow-host'></div>",
+        lambda i: f"<div style='position: fixed; right: 0; top: {i % 300}px'><button>Fixed {i}</button></div>",
+        lambda i: f"<div style='overflow: hidden; height: 10px'><button>Clipped {i}</button></div>",
+    ]
+    parts = ["<!doctype html><html><head><meta charset='utf-8'><style>",
+             "body { font: 14px/1.3 sans-serif; margin: 6px; } section { margin: 4px 0; }",
+             "</style></head><body><h1>Differential page</h1>"]
+    for i in range(count):
+        if i % 12 == 0:
+            parts.append(f"<section><h2>Group {i // 12}</h2>")
+        parts.append(makers[(i + seed) % len(makers)](i) if i < len(makers) else rng.choice(makers)(i))
+        if i % 12 == 11:
+            parts.append("</section>")
+    parts.append("""</section><script>
+      for (const host of document.querySelectorAll('.shadow-host')) {
+        const root = host.attachShadow({mode: 'open'});
+        root.innerHTML = '<button>Shadow ' + host.dataset.testid + '</button><span>Shadow text</span>'
+          + '<div style="cursor: pointer">Shadow card</div>';
+      }
+    </script></body></html>""")
+    return "".join(parts)
+
+
+# The element-by-element scan of 400 controls takes minutes on a busy machine.
+LONG = pytest.mark.skipif(not os.environ.get("VANTLE_SLOW_TESTS"), reason="set VANTLE_SLOW_TESTS=1 to run")
+
+
+@pytest.mark.parametrize("count, seed", [(100, 1), (100, 3), pytest.param(400, 2, marks=LONG)])
+def test_batched_scan_of_generated_pages(page, count, seed):
+    page.set_content(controls_page(count, seed))
+    page.mouse.wheel(0, 300)  # scrolled: part of the page is above the viewport
+    page.wait_for_function("window.scrollY > 0")
+    elements, texts = compare(page)
+    assert len(elements) > count // 2 and texts
+    assert any(not e["is_enabled"] for e in elements) and any(not e["is_visible"] for e in elements)
+    assert any(e["bounding_box"]["y"] < 0 for e in elements)  # above the viewport
+    assert any(e["bounding_box"]["y"] > 720 for e in elements)  # below the fold
+
+
+def test_batched_scan_makes_one_browser_call(open_page):
+    page = open_page("scanner/labels.html")
+    calls = []
+
+    class Counting:
+        def __getattr__(self, name):
+            calls.append(name)
+            return getattr(page, name)
+
+    PageScanner(Counting(), batched=True).extract_interactable_elements()
+    assert calls == ["evaluate"]
+
+
+def test_scan_mode_setting(open_page, monkeypatch):
+    page = open_page("scanner/controls.html")
+    calls = []
+
+    class Counting:
+        def __getattr__(self, name):
+            calls.append(name)
+            return getattr(page, name)
+
+    monkeypatch.delenv("VANTLE_SCAN_MODE", raising=False)
+    assert settings.SCAN_MODE == "batched"
+    batched = page_scanner.scan_page(Counting())
+    assert calls == ["evaluate"]
+    monkeypatch.setenv("VANTLE_SCAN_MODE", "per-element")
+    calls.clear()
+    assert_same_records(batched, page_scanner.scan_page(Counting()))
+    assert calls.count("query_selector_all") == 4  # controls, custom inputs, label candidates, texts
+    monkeypatch.setenv("VANTLE_SCAN_MODE", "sideways")
+    with pytest.raises(ValueError, match="VANTLE_SCAN_MODE"):
+        page_scanner.scan_page(page)
