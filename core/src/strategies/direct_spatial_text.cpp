@@ -208,7 +208,10 @@ Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_vi
   auto actual = text::strip(best->text);
   const auto want = norm(expected);
   const auto got = norm(actual);
-  const bool verified = !want.empty() && (text::contains(got, want) || text::contains(want, got));
+  // An empty cell is contained in every text, but it shows no value at all:
+  // it must not confirm one.
+  const bool verified =
+      !want.empty() && !got.empty() && (text::contains(got, want) || text::contains(want, got));
   Result r = spatial_result(true, verified, best, expecting(expected, std::move(actual)));
   r.candidates = std::move(candidates);
   return r;
