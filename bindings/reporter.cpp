@@ -19,15 +19,15 @@ namespace {
 // controller (pytest-xdist serialises every attribute of a test report).
 constexpr const char* CARRIED_STEPS = "vantle_steps";
 
-double now() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
-}
-
 // The reporter's state lives in plain attributes of the Python object:
 // report_path, config, results, start_time, and the steps that arrived with
 // reports from worker processes.
 constexpr const char* CARRIED_STORE = "_carried_steps";
+
+double now() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
 
 bool on_worker(nb::handle config) { return nb::hasattr(config, "workerinput"); }
 
@@ -88,7 +88,8 @@ void logreport(nb::handle self, nb::handle report) {
   bool failed = truthy(report, "failed");
   std::string status = report::phase_status(passed, failed);
   std::string message = passed ? "" : failed ? extract_message(self, report) : skip_text(report);
-  self.attr("results").attr("append")(py::from_json(report::result_record(nodeid, status, duration_of(report), message, when)));
+  Json record = report::result_record(nodeid, status, duration_of(report), message, when);
+  self.attr("results").attr("append")(py::from_json(record));
 }
 
 // The steps store filed on this process wins over steps carried by reports.

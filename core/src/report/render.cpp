@@ -41,6 +41,7 @@ main { padding: 24px 32px; }
 .badge.skipped { background: #fff3cd; color: #8a5a00; }
 .test-table { width: 100%; border-collapse: collapse; }
 .test-table th { text-align: left; color: #6e6e73; font-weight: 500; font-size: 12px; padding: 8px 12px; }
+.test-table th:last-child { text-align: right; }
 .test-table td { padding: 8px 12px; border-top: 1px solid #f0f0f3; vertical-align: top; }
 .icon { width: 28px; font-weight: 700; }
 .icon.passed { color: #34c759; }
