@@ -59,4 +59,5 @@ def reporter_class(impl):
             return impl._html(self)
 
     VantleReporter.__module__ = impl.__name__
+    VantleReporter.__qualname__ = "VantleReporter"
     return VantleReporter
