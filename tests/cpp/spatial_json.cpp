@@ -14,7 +14,7 @@ int main() {
   Json scan = Json::parse(std::cin);
   std::vector<Element> dom, texts;
   for (const auto& r : scan["dom"]) dom.push_back(element_from_json(r));
-  for (const auto& r : scan["text"]) texts.push_back(element_from_json(r));
+  for (const auto& r : scan["text"]) texts.push_back(text_element_from_json(r));
   std::vector<Entry> matrix = build(dom, texts);
 
   Json out = {{"matrix", Json::array()}, {"resolved", Json::array()}};

@@ -41,20 +41,29 @@ Json number_json(const Number& n) {
   return n.value;
 }
 
+std::optional<Box> box_of(const Json& record) {
+  const Json* bb = find(record, "bounding_box");
+  if (!bb || is_empty(*bb)) return std::nullopt;
+  if (!bb->is_object()) throw type_error("'bounding_box' must be a dict");
+  return Box{number_of(*bb, "x"), number_of(*bb, "y"), number_of(*bb, "width"), number_of(*bb, "height")};
+}
+
+const Json* attributes_of(const Json& record) {
+  const Json* attrs = find(record, "attributes");
+  if (!attrs || attrs->is_null()) return nullptr;
+  if (!attrs->is_object()) throw type_error("'attributes' must be a dict");
+  return attrs;
+}
+
 }  // namespace
 
 Element element_from_json(const Json& record) {
   if (!record.is_object()) throw type_error("an element record must be an object");
   Element e;
-  if (const Json* bb = find(record, "bounding_box"); bb && !is_empty(*bb)) {
-    if (!bb->is_object()) throw type_error("'bounding_box' must be a dict");
-    e.bounding_box = Box{number_of(*bb, "x"), number_of(*bb, "y"), number_of(*bb, "width"),
-                         number_of(*bb, "height")};
-  }
+  e.bounding_box = box_of(record);
   e.tag = text_of(record, "tag");
   e.text = text_of(record, "text");
-  if (const Json* attrs = find(record, "attributes"); attrs && !attrs->is_null()) {
-    if (!attrs->is_object()) throw type_error("'attributes' must be a dict");
+  if (const Json* attrs = attributes_of(record)) {
     e.attributes.role = text_of(*attrs, "role");
     e.attributes.type = text_of(*attrs, "type");
     e.attributes.label = text_of(*attrs, "_label");
@@ -63,6 +72,17 @@ Element element_from_json(const Json& record) {
     e.attributes.name = text_of(*attrs, "name");
   }
   if (const Json* enabled = find(record, "is_enabled")) e.is_enabled = !is_empty(*enabled);
+  e.xpath = text::encode(text_of(record, "xpath"));
+  return e;
+}
+
+Element text_element_from_json(const Json& record) {
+  if (!record.is_object()) throw type_error("a text element record must be an object");
+  Element e;
+  e.bounding_box = box_of(record);
+  e.tag = text_of(record, "tag");
+  e.text = text_of(record, "text");
+  if (const Json* attrs = attributes_of(record)) e.attributes.label = text_of(*attrs, "_label");
   e.xpath = text::encode(text_of(record, "xpath"));
   return e;
 }

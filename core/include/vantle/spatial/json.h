@@ -14,6 +14,9 @@ using Json = nlohmann::ordered_json;
 /// empty; a box that is absent, null or empty leaves the element unplaced.
 /// Throws type_error naming the key when a value has the wrong kind.
 Element element_from_json(const Json& record);
+/// Reads a text element: only its box, tag, text, `_label` and path, the parts
+/// a text entry is made of.
+Element text_element_from_json(const Json& record);
 
 /// A position record with the keys x, y, w, h, cx, cy, x2, y2.
 Json position_to_json(const Position& position);
