@@ -1,0 +1,430 @@
+// Python face of the agent: WebAgent, its browser manager and StepFailed.
+// The host side lives here because it needs Python itself: starting the
+// Playwright driver, hearing dialogs, and running browser work in a greenlet
+// so that a native dialog or a deadline hands control back at once.
+
+#include <nanobind/nanobind.h>
+#include <nanobind/stl/optional.h>
+#include <nanobind/stl/pair.h>
+#include <nanobind/stl/string.h>
+#include <nanobind/stl/vector.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "common/convert.h"
+#include "common/py_remote.h"
+#include "vantle/agent/browser_manager.h"
+#include "vantle/agent/messages.h"
+#include "vantle/agent/retry.h"
+#include "vantle/agent/routing.h"
+#include "vantle/agent/steps.h"
+#include "vantle/agent/web_agent.h"
+#include "vantle/text/text.h"
+
+namespace nb = nanobind;
+using namespace nb::literals;
+namespace agent = vantle::agent;
+using vantle::browser::RemotePtr;
+using vantle::py::from_json;
+using vantle::py::to_json;
+using vantle::py::to_str;
+using vantle::py::u32;
+using vantle::py::unwrap;
+using vantle::py::utf8;
+using vantle::py::wrap;
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Ordinary Python errors become the core's error type, so the agent can
+// report them as the step's failure; KeyboardInterrupt and friends pass.
+template <typename F>
+auto calling_python(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (nb::python_error& e) {
+    if (!e.matches(PyExc_Exception)) throw;
+    std::string message = nb::cast<std::string>(nb::str(e.value()));
+    if (message.empty()) message = nb::cast<std::string>(nb::str(e.type().attr("__name__")));
+    throw std::runtime_error(message);
+  }
+}
+
+// A page's "dialog" listener.
+struct DialogListener {
+  std::function<void(nb::object)> call;
+};
+
+struct RunState {
+  bool done = false;
+  bool waiting = true;
+  std::exception_ptr error;
+};
+
+class PyHost final : public agent::Host, public std::enable_shared_from_this<PyHost> {
+ public:
+  RemotePtr start_driver() override {
+    nb::object driver = nb::module_::import_("playwright.sync_api").attr("sync_playwright")().attr("start")();
+    loop_ = driver.attr("_loop");
+    dispatcher_ = driver.attr("_dispatcher_fiber");
+    return wrap(driver);
+  }
+
+  void listen_for_dialogs(const RemotePtr& page, std::function<void(RemotePtr)> on_dialog) override {
+    std::weak_ptr<PyHost> self = weak_from_this();
+    nb::object listener = nb::cast(DialogListener{[on_dialog, self](nb::object dialog) {
+      on_dialog(wrap(dialog));
+      if (auto host = self.lock()) host->wake_soon();
+    }});
+    // Playwright reads the listener's signature and tags it with attributes.
+    nb::module_ inspect = nb::module_::import_("inspect");
+    nb::object parameter = inspect.attr("Parameter");
+    nb::list parameters;
+    parameters.append(parameter("dialog", parameter.attr("POSITIONAL_OR_KEYWORD")));
+    listener.attr("__signature__") = inspect.attr("Signature")(parameters);
+    unwrap(page).attr("on")("dialog", listener);
+  }
+
+  agent::RunEnd run_guarded(std::function<void()> work, std::function<bool()> stop, double timeout_ms) override {
+    if (stop()) return agent::RunEnd::interrupted;
+    nb::module_ greenlet = nb::module_::import_("greenlet");
+    nb::object me = greenlet.attr("getcurrent")();
+    auto state = std::make_shared<RunState>();
+    nb::object body = nb::cpp_function([state, work = std::move(work)]() {
+      try {
+        work();
+      } catch (...) {
+        state->error = std::current_exception();
+      }
+      state->done = true;
+    });
+    nb::object wake = nb::cpp_function([state, me]() {
+      if (state->waiting) me.attr("switch")();
+    });
+    nb::object timer = loop_.attr("call_later")(timeout_ms / 1000.0, wake);
+    wake_ = wake;
+    nb::object worker = greenlet.attr("greenlet")(body);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double, std::milli>(timeout_ms);
+    try {
+      worker.attr("switch")();
+      while (!state->done && !stop() && std::chrono::steady_clock::now() < deadline) {
+        if (nb::cast<bool>(dispatcher_.attr("dead"))) throw std::runtime_error("Playwright connection closed");
+        dispatcher_.attr("switch")();
+      }
+    } catch (...) {
+      settle(*state, timer);
+      throw;
+    }
+    settle(*state, timer);
+    if (!state->done) {
+      // Left to finish on its own: it must then hand control to the event
+      // loop, not to whoever happens to run us at that moment.
+      worker.attr("parent") = dispatcher_;
+      return stop() ? agent::RunEnd::interrupted : agent::RunEnd::timed_out;
+    }
+    if (state->error) std::rethrow_exception(state->error);
+    return agent::RunEnd::finished;
+  }
+
+  std::string screenshot(const RemotePtr& page, double timeout_ms) override {
+    nb::object png = unwrap(page).attr("screenshot")("type"_a = "png", "timeout"_a = timeout_ms);
+    nb::bytes bytes = nb::cast<nb::bytes>(png);
+    return std::string(bytes.c_str(), bytes.size());
+  }
+
+  std::string env(const std::string& name) override {
+    nb::object value = nb::module_::import_("os").attr("environ").attr("get")(name.c_str());
+    return value.is_none() ? std::string() : utf8(value);
+  }
+
+ private:
+  void wake_soon() {
+    if (wake_.is_valid() && !wake_.is_none()) loop_.attr("call_soon")(wake_);
+  }
+
+  void settle(RunState& state, nb::object& timer) {
+    state.waiting = false;
+    timer.attr("cancel")();
+    wake_ = nb::none();
+    // The loop counts as running for as long as the dispatcher lives.
+    if (!nb::cast<bool>(dispatcher_.attr("dead")))
+      nb::module_::import_("asyncio").attr("_set_running_loop")(loop_);
+  }
+
+  nb::object loop_, dispatcher_, wake_ = nb::none();
+};
+
+// The engine modules, reached through their Python classes.
+class PyEngine final : public agent::Engine {
+ public:
+  PyEngine(nb::object page, nb::object manager) : page_(std::move(page)), manager_(std::move(manager)) {}
+
+  agent::PageScan scan() override {
+    return calling_python([&] {
+      nb::object scanner = cls("vantle.engine.browser.page_scanner", "PageScanner")(page_);
+      nb::object found = scanner.attr("extract_interactable_elements")();
+      agent::PageScan out;
+      out.elements = to_json(found.attr("__getitem__")(0));
+      out.text_elements = to_json(found.attr("__getitem__")(1));
+      return out;
+    });
+  }
+
+  Json resolve_direct(const Json& record, const agent::PageScan& scan) override {
+    return calling_python([&] {
+      if (!direct_.is_valid()) direct_ = cls("vantle.engine.strategies.direct_strategy", "DirectStrategy")();
+      return to_json(direct_.attr("resolve")(from_json(record), from_json(scan.elements),
+                                             from_json(scan.text_elements)));
+    });
+  }
+
+  Json resolve_layout(const Json& record, const agent::PageScan& scan) override {
+    return calling_python([&] {
+      nb::object builder =
+          cls("vantle.engine.spatial.layout_builder", "LayoutBuilder")(from_json(scan.elements),
+                                                                        from_json(scan.text_elements));
+      nb::object matrix = builder.attr("build")();
+      nb::object resolver = cls("vantle.engine.spatial.layout_resolver", "LayoutResolver")(matrix);
+      return to_json(resolver.attr("resolve")(from_json(record)));
+    });
+  }
+
+  Json act(const Json& record, const Json& element) override {
+    return calling_python([&]() -> Json {
+      std::string action = record.value("action", "");
+      nb::object el = from_json(element);
+      nb::object actions = this->actions();
+      nb::object value = from_json(record.value("value", Json(nullptr)));
+      if (action == "click") return to_json(actions.attr("click")(el));
+      if (action == "type") return to_json(actions.attr("type_text")(el, value));
+      if (action == "hover") return to_json(actions.attr("hover")(el));
+      if (action == "select") return to_json(actions.attr("select_option")(el, value));
+      if (action == "extract_text") return to_json(actions.attr("extract_text")(el));
+      throw std::runtime_error("no element action for " + action);
+    });
+  }
+
+  void keys(const Json& record) override {
+    calling_python([&] {
+      std::string action = record.value("action", "");
+      if (action == "press_key") {
+        actions().attr("press_key")(from_json(record["target"]));
+      } else {
+        actions().attr("send_keys")(from_json(record["value"]));
+      }
+    });
+  }
+
+  std::string dialog(const std::string& action) override {
+    return calling_python([&] {
+      const char* method = action == "accept_dialog"    ? "accept_dialog"
+                           : action == "dismiss_dialog" ? "dismiss_dialog"
+                                                        : "get_dialog_message";
+      return nb::cast<std::string>(actions().attr(method)());
+    });
+  }
+
+ private:
+  static nb::object cls(const char* module, const char* name) {
+    return nb::module_::import_(module).attr(name);
+  }
+
+  nb::object actions() {
+    if (!actions_.is_valid()) actions_ = cls("vantle.engine.browser.actions", "Actions")(page_, manager_);
+    return actions_;
+  }
+
+  nb::object page_, manager_, direct_, actions_;
+};
+
+// ----- BrowserManager -------------------------------------------------------
+
+struct PyBrowserManager {
+  std::shared_ptr<PyHost> host;
+  agent::BrowserManagerPtr core;
+};
+
+std::string optional_text(const nb::object& value) { return value.is_none() ? std::string() : utf8(value); }
+
+PyBrowserManager make_manager(bool headless, nb::object browser_path, nb::object ws_endpoint, double timeout_ms) {
+  agent::BrowserOptions options;
+  options.headless = headless;
+  options.browser_path = optional_text(browser_path);
+  options.ws_endpoint = optional_text(ws_endpoint);
+  options.timeout_ms = timeout_ms;
+  auto host = std::make_shared<PyHost>();
+  return {host, std::make_shared<agent::BrowserManager>(host, options)};
+}
+
+nb::object remote_or_none(const RemotePtr& remote) { return remote ? unwrap(remote) : nb::none(); }
+
+// ----- WebAgent -------------------------------------------------------------
+
+struct PyWebAgent {
+  nb::object manager;  // the PyBrowserManager, shared with Actions
+  std::shared_ptr<agent::WebAgent> core;
+  nb::list steps;
+
+  PyBrowserManager& browser() { return nb::cast<PyBrowserManager&>(manager); }
+
+  nb::object run(nb::handle instruction) {
+    if (!PyUnicode_Check(instruction.ptr())) throw nb::type_error("instruction must be a str");
+    return from_json(core->run(u32(instruction)));
+  }
+
+  nb::list run_all(nb::iterable instructions) {
+    nb::list results;
+    for (nb::handle instruction : instructions) results.append(run(instruction));
+    return results;
+  }
+
+  nb::list run_file(nb::object path) {
+    nb::object file = nb::module_::import_("builtins").attr("open")(path, "r", "encoding"_a = "utf-8");
+    nb::object content = file.attr("read")();
+    file.attr("close")();
+    nb::list results;
+    for (const auto& line : agent::instruction_lines(u32(content))) results.append(run(to_str(line)));
+    return results;
+  }
+
+  void close() { browser().core->close(); }
+};
+
+}  // namespace
+
+NB_MODULE(_agent, m) {
+  m.doc() = "The agent that runs plain-English steps on a live Chromium page.";
+
+  nb::class_<DialogListener>(m, "_DialogListener", nb::dynamic_attr(),
+                             "Hands the page's native dialogs to its browser manager.")
+      .def("__call__", [](DialogListener& self, nb::object dialog) { self.call(std::move(dialog)); }, "dialog"_a);
+
+  nb::exception<agent::StepFailure>(m, "StepFailed", PyExc_AssertionError);
+  nb::exception<agent::BrowserNotFound>(m, "BrowserNotFound", PyExc_RuntimeError);
+
+  nb::class_<PyBrowserManager>(m, "BrowserManager",
+                               "Owns one Playwright driver, its Chromium browser and page, and the native "
+                               "dialog pending on that page.")
+      .def(
+          "__init__",
+          [](PyBrowserManager* self, bool headless, nb::object browser_path, nb::object ws_endpoint,
+             double timeout_ms) { new (self) PyBrowserManager(make_manager(headless, browser_path, ws_endpoint, timeout_ms)); },
+          nb::kw_only(), "headless"_a = true, "browser_path"_a = nb::none(), "ws_endpoint"_a = nb::none(),
+          "timeout_ms"_a = 5000.0,
+          "Chromium is found from browser_path, then $VANTLE_BROWSER, then /usr/bin/chromium, then "
+          "Playwright's own browser. With ws_endpoint (or $VANTLE_BROWSER_WS_ENDPOINT) it connects to a "
+          "running Playwright browser server instead of launching.")
+      .def("start", [](PyBrowserManager& self) { self.core->start(); },
+           "Start Playwright, launch or connect to Chromium and open a page.")
+      .def("get_dialog", [](PyBrowserManager& self) { return remote_or_none(self.core->get_dialog()); },
+           "The native dialog pending on the page, or None.")
+      .def("clear_dialog", [](PyBrowserManager& self) { self.core->clear_dialog(); },
+           "Forget the pending dialog (after it was accepted or dismissed).")
+      .def("close", [](PyBrowserManager& self) { self.core->close(); },
+           "Dismiss a dialog left open, close the browser and stop Playwright. Safe to call again.")
+      .def_prop_ro("page", [](PyBrowserManager& self) { return remote_or_none(self.core->page()); },
+                   "The Playwright page.")
+      .def_prop_ro("browser", [](PyBrowserManager& self) { return remote_or_none(self.core->browser()); },
+                   "The Playwright browser.")
+      .def_prop_ro("playwright", [](PyBrowserManager& self) { return remote_or_none(self.core->driver()); },
+                   "The running Playwright object.")
+      .def_prop_ro("closed", [](PyBrowserManager& self) { return self.core->closed(); })
+      .def_static(
+          "_locate_browser",
+          [](nb::object browser_path, nb::object env_path, std::string debian_path, nb::object bundled_path) {
+            agent::BrowserSearch search;
+            search.explicit_path = optional_text(browser_path);
+            search.env_path = optional_text(env_path);
+            search.debian_path = debian_path;
+            search.bundled_path = optional_text(bundled_path);
+            return agent::locate_browser(search, [](const std::string& path) {
+              return nb::cast<bool>(nb::module_::import_("os.path").attr("isfile")(path));
+            });
+          },
+          "browser_path"_a = nb::none(), "env_path"_a = nb::none(), "debian_path"_a = agent::kDebianChromium,
+          "bundled_path"_a = nb::none(), "The Chromium executable the manager would launch.");
+
+  nb::class_<PyWebAgent>(m, "WebAgent",
+                         "Runs plain-English test steps on its own Chromium page: parse, scan, resolve, act, "
+                         "record.")
+      .def(
+          "__init__",
+          [](PyWebAgent* self, nb::object url, bool screenshots, bool headless, double timeout_ms,
+             nb::object browser_path, nb::object ws_endpoint) {
+            nb::object manager = nb::cast(make_manager(headless, browser_path, ws_endpoint, timeout_ms));
+            PyBrowserManager& pm = nb::cast<PyBrowserManager&>(manager);
+            pm.core->start();
+            auto engine = std::make_shared<PyEngine>(unwrap(pm.core->page()), manager);
+            nb::list steps;
+            agent::AgentOptions options{screenshots, timeout_ms};
+            auto core = std::make_shared<agent::WebAgent>(pm.host, pm.core, engine, options,
+                                                          [steps](const Json& step) mutable {
+                                                            steps.append(from_json(step));
+                                                          });
+            new (self) PyWebAgent{manager, core, steps};
+            if (!url.is_none()) {
+              try {
+                core->open(utf8(url));
+              } catch (...) {
+                pm.core->close();
+                throw;
+              }
+            }
+          },
+          "url"_a = nb::none(), "screenshots"_a = false, nb::kw_only(), "headless"_a = true,
+          "timeout_ms"_a = 5000.0, "browser_path"_a = nb::none(), "ws_endpoint"_a = nb::none(),
+          "Start a browser (see BrowserManager) and open url when given. screenshots: attach a PNG to "
+          "every failed step. timeout_ms: how long a step keeps looking for its target.")
+      .def("run", &PyWebAgent::run, "instruction"_a,
+           "Run one instruction. Returns the extracted text for 'extract text', the clicked element's text "
+           "for 'click', the dialog message for 'accept dialog'/'dismiss dialog', True for a passing "
+           "check, else None. Raises StepFailed when the step fails.")
+      .def("run_all", &PyWebAgent::run_all, "instructions"_a,
+           "Run instructions in order, stopping at the first failure; returns their results.")
+      .def("run_file", &PyWebAgent::run_file, "path"_a,
+           "Run an instruction file: one instruction per line; blank lines and # comments are skipped.")
+      .def("close", &PyWebAgent::close, "Close the browser. Safe to call again.")
+      .def("__enter__", [](nb::object self) { return self; })
+      .def(
+          "__exit__", [](PyWebAgent& self, nb::args) { self.close(); }, "Close the browser.")
+      .def_prop_ro("page", [](PyWebAgent& self) { return remote_or_none(self.browser().core->page()); },
+                   "The Playwright page.")
+      .def_prop_ro("_browser_manager", [](PyWebAgent& self) { return self.manager; },
+                   "The browser manager that owns the page and its pending dialog.")
+      .def_prop_ro("_steps", [](PyWebAgent& self) { return self.steps; },
+                   "The step records of this agent, in order (readable after close()).");
+
+  m.def(
+      "_route",
+      [](nb::handle instruction) {
+        std::u32string text = u32(instruction);
+        agent::ParsedStep step = agent::parse(text);
+        switch (agent::route(text, step)) {
+          case agent::Route::layout:
+            return std::make_pair(std::string("layout"), to_str(agent::layout_target(text, step)));
+          case agent::Route::direct:
+            return std::make_pair(std::string("direct"), to_str(step.target.value_or(U"")));
+          case agent::Route::keys:
+            return std::make_pair(std::string("keys"), to_str(U""));
+          case agent::Route::dialog:
+            return std::make_pair(std::string("dialog"), to_str(U""));
+          case agent::Route::wait:
+            return std::make_pair(std::string("wait"), to_str(U""));
+          default:
+            return std::make_pair(std::string("navigate"), to_str(U""));
+        }
+      },
+      "instruction"_a, "Which resolver the agent uses for an instruction, and the target it hands over.");
+  m.def(
+      "_near_candidates",
+      [](const std::string& target, nb::handle elements, nb::handle text_elements, std::size_t limit) {
+        return agent::near_candidates(target, to_json(elements), to_json(text_elements), limit);
+      },
+      "target"_a, "elements"_a, "text_elements"_a, "limit"_a = 3,
+      "The scanned texts closest to a target that matched nothing, as failure messages list them.");
+  m.def("_next_pause_ms", &agent::next_pause_ms, "elapsed_ms"_a, "timeout_ms"_a, "attempt"_a,
+        "How long the agent waits for the page to change before trying a step again; None when time is up.");
+}

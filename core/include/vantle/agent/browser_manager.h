@@ -1,0 +1,96 @@
+#pragma once
+/// Owns the browser of one agent: the driver, the Chromium browser, the page,
+/// and the native dialog pending on that page.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "vantle/agent/host.h"
+
+namespace vantle::agent {
+
+/// Chromium's flags: no sandbox (runs as root in containers), and no
+/// background traffic to hosts a closed network refuses.
+extern const std::vector<std::string> kChromiumArgs;
+
+/// The Debian package's Chromium.
+inline constexpr const char* kDebianChromium = "/usr/bin/chromium";
+
+/// Where a Chromium executable may be, strongest first. Empty texts are unset.
+struct BrowserSearch {
+  std::string explicit_path;  ///< the browser_path argument
+  std::string env_path;       ///< VANTLE_BROWSER
+  std::string debian_path = kDebianChromium;
+  std::string bundled_path;   ///< the driver's own downloaded browser
+};
+
+/// No usable Chromium.
+class BrowserNotFound : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// The Chromium to launch: an explicit path or VANTLE_BROWSER must exist;
+/// otherwise Debian's, then the bundled one. Throws BrowserNotFound saying
+/// what to install.
+std::string locate_browser(const BrowserSearch& search,
+                           const std::function<bool(const std::string&)>& exists);
+
+/// Playwright's default time limit for the page's own operations (clicks,
+/// loads, element lookups) while the agent drives it.
+inline constexpr double kMinActionTimeoutMs = 10000;
+
+struct BrowserOptions {
+  bool headless = true;
+  std::string browser_path;  ///< empty: search
+  std::string ws_endpoint;   ///< empty: VANTLE_BROWSER_WS_ENDPOINT, else launch
+  double timeout_ms = 5000;
+};
+
+class BrowserManager : public std::enable_shared_from_this<BrowserManager> {
+ public:
+  BrowserManager(std::shared_ptr<Host> host, BrowserOptions options);
+
+  /// Starts the driver, launches (or connects to) Chromium and opens a page.
+  void start();
+  bool started() const { return page_ != nullptr; }
+  bool closed() const { return closed_; }
+
+  const RemotePtr& driver() const { return driver_; }
+  const RemotePtr& browser() const { return browser_; }
+  const RemotePtr& page() const { return page_; }
+
+  /// The dialog pending on the page, or null.
+  RemotePtr get_dialog();
+  /// Forgets the dialog last handed out by get_dialog(). A dialog that opened
+  /// after it (while it was being handled) stays pending.
+  void clear_dialog();
+  bool has_dialog() const { return dialog_ != nullptr; }
+  /// The pending dialog's message (empty when none).
+  std::string dialog_message() const;
+
+  /// Dismisses a dialog left open, closes the browser and stops the driver.
+  /// Safe to call again.
+  void close();
+
+ private:
+  void launch();
+  void connect(const std::string& endpoint);
+
+  std::shared_ptr<Host> host_;
+  BrowserOptions options_;
+  void on_dialog(RemotePtr dialog);
+
+  RemotePtr driver_, browser_, page_, dialog_;
+  unsigned long dialog_count_ = 0;   // dialogs heard so far
+  unsigned long handed_count_ = 0;   // dialog_count_ when get_dialog() last answered
+  bool closed_ = false;
+};
+
+using BrowserManagerPtr = std::shared_ptr<BrowserManager>;
+
+}  // namespace vantle::agent

@@ -1,0 +1,40 @@
+#pragma once
+/// The engine modules as the agent drives them: scan, resolve, act. Records
+/// are plain JSON values with the keys the modules document.
+
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace vantle::agent {
+
+using Json = nlohmann::ordered_json;
+
+/// One scan of the page: interactable element descriptors and text elements.
+struct PageScan {
+  Json elements = Json::array();
+  Json text_elements = Json::array();
+};
+
+class Engine {
+ public:
+  virtual ~Engine() = default;
+  /// Scans the page in its current state.
+  virtual PageScan scan() = 0;
+  /// DirectStrategy.resolve.
+  virtual Json resolve_direct(const Json& record, const PageScan& scan) = 0;
+  /// LayoutBuilder(...).build(), then LayoutResolver(matrix).resolve.
+  virtual Json resolve_layout(const Json& record, const PageScan& scan) = 0;
+  /// The element action of the record ("click", "type", "hover", "select",
+  /// "extract_text") on `element`; returns the clicked or extracted text, or null.
+  virtual Json act(const Json& record, const Json& element) = 0;
+  /// "press_key" or "sendkeys" with the record's target / value.
+  virtual void keys(const Json& record) = 0;
+  /// "accept_dialog", "dismiss_dialog" or "verify_dialog": the dialog's message.
+  virtual std::string dialog(const std::string& action) = 0;
+};
+
+using EnginePtr = std::shared_ptr<Engine>;
+
+}  // namespace vantle::agent
