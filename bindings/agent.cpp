@@ -17,6 +17,7 @@
 #include "common/py_remote.h"
 #include "vantle/agent/browser_manager.h"
 #include "vantle/agent/messages.h"
+#include "vantle/agent/resolution.h"
 #include "vantle/agent/retry.h"
 #include "vantle/agent/routing.h"
 #include "vantle/agent/steps.h"
@@ -174,22 +175,11 @@ class PyEngine final : public agent::Engine {
   }
 
   Json resolve_direct(const Json& record, const agent::PageScan& scan) override {
-    return calling_python([&] {
-      if (!direct_.is_valid()) direct_ = cls("vantle.engine.strategies.direct_strategy", "DirectStrategy")();
-      return to_json(direct_.attr("resolve")(from_json(record), from_json(scan.elements),
-                                             from_json(scan.text_elements)));
-    });
+    return agent::resolve_direct(record, scan);
   }
 
   Json resolve_layout(const Json& record, const agent::PageScan& scan) override {
-    return calling_python([&] {
-      nb::object builder =
-          cls("vantle.engine.spatial.layout_builder", "LayoutBuilder")(from_json(scan.elements),
-                                                                        from_json(scan.text_elements));
-      nb::object matrix = builder.attr("build")();
-      nb::object resolver = cls("vantle.engine.spatial.layout_resolver", "LayoutResolver")(matrix);
-      return to_json(resolver.attr("resolve")(from_json(record)));
-    });
+    return agent::resolve_layout(record, scan);
   }
 
   Json act(const Json& record, const Json& element) override {
@@ -237,7 +227,7 @@ class PyEngine final : public agent::Engine {
     return actions_;
   }
 
-  nb::object page_, manager_, direct_, actions_;
+  nb::object page_, manager_, actions_;
 };
 
 // ----- BrowserManager -------------------------------------------------------
@@ -425,6 +415,20 @@ NB_MODULE(_agent, m) {
       },
       "target"_a, "elements"_a, "text_elements"_a, "limit"_a = 3,
       "The scanned texts closest to a target that matched nothing, as failure messages list them.");
+  m.def(
+      "_resolve_direct",
+      [](nb::handle record, nb::handle elements, nb::handle text_elements) {
+        return from_json(agent::resolve_direct(to_json(record), {to_json(elements), to_json(text_elements)}));
+      },
+      "record"_a, "elements"_a, "text_elements"_a,
+      "DirectStrategy.resolve as the agent calls it in-process (records are copied).");
+  m.def(
+      "_resolve_layout",
+      [](nb::handle record, nb::handle elements, nb::handle text_elements) {
+        return from_json(agent::resolve_layout(to_json(record), {to_json(elements), to_json(text_elements)}));
+      },
+      "record"_a, "elements"_a, "text_elements"_a,
+      "LayoutBuilder + LayoutResolver as the agent calls them in-process (records are copied).");
   m.def("_next_pause_ms", &agent::next_pause_ms, "elapsed_ms"_a, "timeout_ms"_a, "attempt"_a,
         "How long the agent waits for the page to change before trying a step again; None when time is up.");
 }
