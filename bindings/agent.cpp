@@ -15,6 +15,7 @@
 
 #include "common/convert.h"
 #include "common/py_remote.h"
+#include "common/scan_hooks.h"
 #include "vantle/agent/browser_manager.h"
 #include "vantle/agent/messages.h"
 #include "vantle/agent/resolution.h"
@@ -22,6 +23,7 @@
 #include "vantle/agent/routing.h"
 #include "vantle/agent/steps.h"
 #include "vantle/agent/web_agent.h"
+#include "vantle/browser/page_scanner.h"
 #include "vantle/text/text.h"
 
 namespace nb = nanobind;
@@ -65,13 +67,65 @@ struct RunState {
   std::exception_ptr error;
 };
 
+// Playwright's sync API allows one driver per thread, so the managers of a
+// thread share one: started by the first, stopped with the last. A driver
+// that someone else started in this thread is used, never stopped.
+struct SharedDriver {
+  nb::object driver;
+  int users = 0;
+  bool owned = false;
+};
+
+SharedDriver& shared_driver() {
+  static thread_local SharedDriver shared;
+  return shared;
+}
+
+// The sync Playwright whose event loop is running in this thread: its
+// start-up task holds the context manager that owns it.
+nb::object running_playwright(nb::handle loop) {
+  nb::object tasks = nb::module_::import_("asyncio").attr("all_tasks")(loop);
+  for (nb::handle task : tasks) {
+    nb::object coro = task.attr("get_coro")();
+    if (!nb::hasattr(coro, "cr_frame") || coro.attr("cr_frame").is_none()) continue;
+    nb::object locals = coro.attr("cr_frame").attr("f_locals");
+    nb::object owner = locals.attr("get")("self");
+    if (!owner.is_none() && nb::hasattr(owner, "_playwright") && nb::hasattr(owner, "_dispatcher_fiber"))
+      return owner.attr("_playwright");
+  }
+  throw std::runtime_error(
+      "An asyncio event loop is running in this thread, and it is not Playwright's sync driver: "
+      "WebAgent drives the browser through Playwright's sync API and cannot run inside an asyncio loop.");
+}
+
 class PyHost final : public agent::Host, public std::enable_shared_from_this<PyHost> {
  public:
   RemotePtr start_driver() override {
-    nb::object driver = nb::module_::import_("playwright.sync_api").attr("sync_playwright")().attr("start")();
-    loop_ = driver.attr("_loop");
-    dispatcher_ = driver.attr("_dispatcher_fiber");
-    return wrap(driver);
+    SharedDriver& shared = shared_driver();
+    if (shared.users == 0 || !shared.driver.is_valid() ||
+        nb::cast<bool>(shared.driver.attr("_dispatcher_fiber").attr("dead"))) {
+      shared = SharedDriver{};
+      nb::object running = nb::module_::import_("asyncio").attr("_get_running_loop")();
+      if (running.is_none()) {
+        shared.driver = nb::module_::import_("playwright.sync_api").attr("sync_playwright")().attr("start")();
+        shared.owned = true;
+      } else {
+        shared.driver = running_playwright(running);
+      }
+    }
+    ++shared.users;
+    loop_ = shared.driver.attr("_loop");
+    dispatcher_ = shared.driver.attr("_dispatcher_fiber");
+    return wrap(shared.driver);
+  }
+
+  void stop_driver() override {
+    SharedDriver& shared = shared_driver();
+    if (shared.users == 0 || --shared.users > 0) return;
+    nb::object driver = shared.driver;
+    bool owned = shared.owned;
+    shared = SharedDriver{};
+    if (owned) driver.attr("stop")();
   }
 
   void listen_for_dialogs(const RemotePtr& page, std::function<void(RemotePtr)> on_dialog) override {
@@ -161,16 +215,13 @@ class PyHost final : public agent::Host, public std::enable_shared_from_this<PyH
 // The engine modules, reached through their Python classes.
 class PyEngine final : public agent::Engine {
  public:
-  PyEngine(nb::object page, nb::object manager) : page_(std::move(page)), manager_(std::move(manager)) {}
+  PyEngine(nb::object page, nb::object manager)
+      : page_(std::move(page)), page_remote_(wrap(page_)), manager_(std::move(manager)) {}
 
   agent::PageScan scan() override {
     return calling_python([&] {
-      nb::object scanner = cls("vantle.engine.browser.page_scanner", "PageScanner")(page_);
-      nb::object found = scanner.attr("extract_interactable_elements")();
-      agent::PageScan out;
-      out.elements = to_json(found.attr("__getitem__")(0));
-      out.text_elements = to_json(found.attr("__getitem__")(1));
-      return out;
+      vantle::browser::ScanResult found = vantle::browser::scan_page(page_remote_, vantle::py::scan_hooks());
+      return agent::PageScan{std::move(found.elements), std::move(found.text_elements)};
     });
   }
 
@@ -227,7 +278,9 @@ class PyEngine final : public agent::Engine {
     return actions_;
   }
 
-  nb::object page_, manager_, actions_;
+  nb::object page_;
+  RemotePtr page_remote_;
+  nb::object manager_, actions_;
 };
 
 // ----- BrowserManager -------------------------------------------------------

@@ -139,7 +139,7 @@ void BrowserManager::close() {
   }
   if (driver_) {
     try {
-      driver_->call("stop");
+      host_->stop_driver();
     } catch (const std::exception&) {
     }
   }

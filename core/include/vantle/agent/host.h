@@ -23,8 +23,10 @@ class Host {
  public:
   virtual ~Host() = default;
 
-  /// Starts the browser driver and returns its entry object (chromium, ...).
+  /// The browser driver's entry object (chromium, ...). Managers of one
+  /// thread share a driver; each start_driver() is paired with a stop_driver().
   virtual RemotePtr start_driver() = 0;
+  virtual void stop_driver() = 0;
 
   /// Calls `on_dialog` with every native dialog the page opens.
   virtual void listen_for_dialogs(const RemotePtr& page, std::function<void(RemotePtr)> on_dialog) = 0;
