@@ -1,5 +1,6 @@
 #include "vantle/agent/resolution.h"
 
+#include "vantle/spatial/json.h"
 #include "vantle/spatial/matrix.h"
 #include "vantle/spatial/resolver.h"
 #include "vantle/strategies/direct_strategy.h"
@@ -101,38 +102,11 @@ Json state_json(const direct::State& state) {
 
 // ---- layout ------------------------------------------------------------------
 
-std::optional<sp::Number> coordinate(const Json& box, const char* key) {
-  const Json& value = member(box, key);
-  if (!value.is_number()) return std::nullopt;
-  return sp::Number{value.get<double>(), value.is_number_integer()};
-}
-
-sp::Element layout_element(const Json& record, bool text_only) {
-  sp::Element e;
-  const Json& box = member(record, "bounding_box");
-  if (!box.is_object() || box.empty()) return e;
-  e.bounding_box = sp::Box{coordinate(box, "x"), coordinate(box, "y"), coordinate(box, "width"),
-                           coordinate(box, "height")};
-  e.tag = text_at(record, "tag");
-  e.text = text_at(record, "text");
-  e.xpath = text::encode(text_at(record, "xpath"));
-  const Json& attrs = member(record, "attributes");
-  e.attributes.label = text_at(attrs, "_label");
-  if (text_only) return e;
-  e.attributes.role = text_at(attrs, "role");
-  e.attributes.type = text_at(attrs, "type");
-  e.attributes.aria_label = text_at(attrs, "aria-label");
-  e.attributes.placeholder = text_at(attrs, "placeholder");
-  e.attributes.name = text_at(attrs, "name");
-  e.is_enabled = truth_at(record, "is_enabled", true);
-  return e;
-}
-
-std::vector<sp::Element> layout_elements(const Json& records, bool text_only) {
+std::vector<sp::Element> layout_elements(const Json& records) {
   std::vector<sp::Element> out;
   if (!records.is_array()) return out;
   out.reserve(records.size());
-  for (const auto& record : records) out.push_back(layout_element(record, text_only));
+  for (const auto& record : records) out.push_back(sp::element_from_json(record));
   return out;
 }
 
@@ -170,7 +144,7 @@ Json resolve_direct(const Json& record, const PageScan& scan) {
 
 Json resolve_layout(const Json& record, const PageScan& scan) {
   std::vector<sp::Entry> matrix =
-      sp::build(layout_elements(scan.elements, false), layout_elements(scan.text_elements, true));
+      sp::build(layout_elements(scan.elements), layout_elements(scan.text_elements));
   sp::Resolver resolver(std::move(matrix));
   sp::Resolution r = resolver.resolve(text_at(record, "target"));
 
