@@ -29,7 +29,14 @@ struct Scanner {
 
 nb::tuple as_pair(const br::ScanResult& r) { return nb::make_tuple(from_json(r.elements), from_json(r.text_elements)); }
 
-nb::object get(nb::handle mapping, const char* key) { return mapping.attr("get")(key); }
+// Records are normally plain dicts; other mappings are read through .get().
+nb::object get(nb::handle mapping, const char* key) {
+  if (PyDict_CheckExact(mapping.ptr())) {
+    PyObject* v = PyDict_GetItemString(mapping.ptr(), key);
+    return v ? nb::borrow(v) : nb::none();
+  }
+  return mapping.attr("get")(key);
+}
 
 bool truthy(nb::handle obj) {
   int r = PyObject_IsTrue(obj.ptr());
@@ -38,7 +45,9 @@ bool truthy(nb::handle obj) {
 }
 
 double number(nb::handle mapping, const char* key) {
-  double v = PyFloat_AsDouble(nb::object(mapping[key]).ptr());
+  nb::object item = get(mapping, key);
+  if (item.is_none()) item = mapping[key];  // raises the mapping's own KeyError
+  double v = PyFloat_AsDouble(item.ptr());
   if (v == -1.0 && PyErr_Occurred()) throw nb::python_error();
   return v;
 }

@@ -187,6 +187,8 @@ def test_dedup_matches_the_straightforward_algorithm(seed):
         text(rng.choice(words) + rng.choice(words), *random_box(rng, seed % 2 == 0).values(), direct=rng.random() < 0.3)
         for _ in range(500)
     ]
+    for c in candidates[::25]:  # above the page, and taller than any band index
+        c["bounding_box"].update(y=-rng.uniform(0, 3000), height=rng.choice([2e6, 7000.5, 0]))
     kept = PageScanner._dedup_text_elements(candidates)
     assert [id(k) for k in kept] == [id(k) for k in reference_dedup(candidates)]
 

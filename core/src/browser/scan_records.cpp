@@ -2,6 +2,10 @@
 // custom-input rule, on plain boxes and texts.
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
@@ -120,8 +124,91 @@ std::vector<std::size_t> dedup_text_indices_simple(const std::vector<TextCandida
   return keep;
 }
 
+namespace {
+
+constexpr double BAND_HEIGHT = 256;
+constexpr long long MAX_BANDS = 4096;
+
+/// The candidates grouped by the horizontal bands of the page they reach
+/// into, so a box is compared only with boxes that share a band with it.
+/// Boxes spanning too many bands (or with odd coordinates) sit in `wide`,
+/// which every lookup checks.
+struct BandIndex {
+  std::unordered_map<long long, std::vector<std::size_t>> bands;
+  std::vector<std::size_t> wide;
+  std::vector<long long> first;  // first band of each candidate, or -1 when wide
+
+  static bool span(const Box& b, long long& lo, long long& hi) {
+    double top = b.y, bottom = b.y + b.height;
+    if (!std::isfinite(top) || !std::isfinite(bottom) || bottom < top) return false;
+    lo = static_cast<long long>(std::floor(top / BAND_HEIGHT));
+    hi = static_cast<long long>(std::floor(bottom / BAND_HEIGHT));
+    return hi - lo < MAX_BANDS;
+  }
+
+  explicit BandIndex(const std::vector<TextCandidate>& items) : first(items.size(), -1) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      long long lo, hi;
+      if (!span(items[i].box, lo, hi)) {
+        wide.push_back(i);
+        continue;
+      }
+      first[i] = lo;
+      for (long long b = lo; b <= hi; ++b) bands[b].push_back(i);
+    }
+  }
+};
+
+}  // namespace
+
+// Whether some candidate dominates another does not depend on the order in
+// which candidates are tried, so only those sharing a band are tried, and
+// each distinct text is searched for at most once per element.
 std::vector<std::size_t> dedup_text_indices(const std::vector<TextCandidate>& candidates) {
-  return dedup_text_indices_simple(candidates);
+  BandIndex index(candidates);
+  std::vector<std::size_t> text_id(candidates.size());
+  {
+    std::unordered_map<std::string_view, std::size_t> ids;
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+      text_id[i] = ids.emplace(candidates[i].text, ids.size()).first->second;
+  }
+  std::vector<std::size_t> searched_for(candidates.size(), SIZE_MAX);  // by text id: element last searched
+  std::vector<char> found(candidates.size(), 0);
+  auto dominated_by = [&](std::size_t j, std::size_t i) {
+    const TextCandidate& o = candidates[j];
+    const TextCandidate& el = candidates[i];
+    if (!(area(o.box) < area(el.box)) || !overlaps(el.box, o.box)) return false;
+    std::size_t t = text_id[j];
+    if (searched_for[t] != i) {
+      searched_for[t] = i;
+      found[t] = el.text.find(o.text) != std::string::npos;
+    }
+    return found[t] != 0;
+  };
+  auto dominated = [&](std::size_t i) {
+    for (std::size_t j : index.wide)
+      if (j != i && dominated_by(j, i)) return true;
+    long long lo, hi;
+    if (!BandIndex::span(candidates[i].box, lo, hi)) {
+      for (std::size_t j = 0; j < candidates.size(); ++j)
+        if (j != i && index.first[j] >= 0 && dominated_by(j, i)) return true;
+      return false;
+    }
+    for (long long b = lo; b <= hi; ++b) {
+      auto band = index.bands.find(b);
+      if (band == index.bands.end()) continue;
+      for (std::size_t j : band->second) {
+        // a candidate reaching into several of these bands is tried once
+        if (j == i || std::max(index.first[j], lo) != b) continue;
+        if (dominated_by(j, i)) return true;
+      }
+    }
+    return false;
+  };
+  std::vector<std::size_t> keep;
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (candidates[i].has_direct_text || !dominated(i)) keep.push_back(i);
+  return keep;
 }
 
 bool is_custom_input(std::string_view tag, std::string_view classes) {
