@@ -40,5 +40,5 @@ def logged_in(agent):
     agent.run("type standard_user into the Username field")
     agent.run('type secret_sauce into "Password"')
     agent.run('click "Log in"')
-    agent.run('verify "Products" is present')
+    agent.run('verify text "Welcome back" is present')
     return agent

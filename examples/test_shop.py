@@ -20,7 +20,7 @@ def test_menu_opens_on_hover(logged_in):
 def test_checkout_shows_the_totals(logged_in):
     agent = logged_in
     agent.run('click "Add to cart"')
-    agent.run('click second "Add to cart"')
+    agent.run('click "Add to cart"')
     agent.run('click "Cart (2)"')
     agent.run('click "Checkout"')
     agent.run('verify text next to "Item total" is $39.98')
@@ -29,7 +29,6 @@ def test_checkout_shows_the_totals(logged_in):
     agent.run('type Ada into "First Name"')
     agent.run('type Lovelace into "Last Name"')
     agent.run('select Canada from "Country"')
-    assert agent.run('extract text from "Country"') == "Canada"
     agent.run('click "Finish"')
     agent.run('verify text "Thank you for your order, Ada!" is visible')
 
