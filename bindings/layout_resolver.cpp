@@ -32,30 +32,39 @@ struct Snapshot {
 struct LayoutResolver {
   nb::object matrix;
   std::shared_ptr<Snapshot> snapshot;
-  Py_ssize_t snapshot_size = -1;
 
   void set_matrix(nb::object value) {
     matrix = std::move(value);
     snapshot.reset();
   }
 
-  // A matrix describes one scan and is not changed afterwards, so it is read
-  // once; a new matrix (or one whose length changed) is read again.
+  // A matrix describes one scan and its entries are not changed afterwards,
+  // so it is read once. A new matrix, or one holding other entry objects, is
+  // read again.
   std::shared_ptr<Snapshot> current() {
     if (!rec::is_sequence(matrix)) throw nb::type_error("matrix must be a sequence of matrix entries");
-    Py_ssize_t size = static_cast<Py_ssize_t>(nb::len(matrix));
-    if (snapshot && size == snapshot_size) return snapshot;
+    nb::object items = nb::steal(PySequence_Fast(matrix.ptr(), "matrix must be a sequence of matrix entries"));
+    if (!items.is_valid()) throw nb::python_error();
+    Py_ssize_t size = PySequence_Fast_GET_SIZE(items.ptr());
+    PyObject** item = PySequence_Fast_ITEMS(items.ptr());
+    if (snapshot && unchanged(item, size)) return snapshot;
     auto fresh = std::make_shared<Snapshot>();
     std::vector<sp::Entry> entries;
     entries.reserve(static_cast<size_t>(size));
-    for (nb::handle e : matrix) {
-      entries.push_back(rec::entry(e));
-      fresh->entries.push_back(nb::borrow(e));
+    for (Py_ssize_t i = 0; i < size; ++i) {
+      entries.push_back(rec::entry(item[i]));
+      fresh->entries.push_back(nb::borrow(item[i]));
     }
     fresh->core = std::make_unique<sp::Resolver>(std::move(entries));
     snapshot = std::move(fresh);
-    snapshot_size = size;
     return snapshot;
+  }
+
+  bool unchanged(PyObject** item, Py_ssize_t size) const {
+    if (static_cast<size_t>(size) != snapshot->entries.size()) return false;
+    for (Py_ssize_t i = 0; i < size; ++i)
+      if (item[i] != snapshot->entries[static_cast<size_t>(i)].ptr()) return false;
+    return true;
   }
 };
 
@@ -249,7 +258,7 @@ NB_MODULE(layout_resolver, m) {
                              "Finds elements using spatial relationships \u2014 proximity, direction, ordinal.")
       .def(
           "__init__",
-          [](LayoutResolver* self, nb::object matrix) { new (self) LayoutResolver{std::move(matrix), {}, -1}; },
+          [](LayoutResolver* self, nb::object matrix) { new (self) LayoutResolver{std::move(matrix), {}}; },
           "matrix"_a, "Binds the resolver to one spatial matrix (a list of matrix entries).")
       .def_prop_rw(
           "matrix", [](LayoutResolver& self) { return self.matrix; },

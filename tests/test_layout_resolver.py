@@ -399,6 +399,14 @@ class TestResolveContract:
         resolver.matrix = LayoutBuilder([b]).build()
         assert resolver.resolve({"target": "first button"})["element"] is b
 
+    def test_replaced_entries_are_read_again(self):
+        a, b = el(text="a"), el(text="b")
+        matrix = LayoutBuilder([a]).build()
+        resolver = LayoutResolver(matrix)
+        assert resolver.resolve({"target": "first button"})["element"] is a
+        matrix[0] = LayoutBuilder([b]).build()[0]
+        assert resolver.resolve({"target": "first button"})["element"] is b
+
     def test_hand_built_entries_missing_position_raise_a_key_error(self):
         matrix = [{"index": 0, "text": "Name", "is_anchor_only": True, "element_type": "text"},
                   {"index": 1, "text": "x", "element_type": "button", "element": {}}]
