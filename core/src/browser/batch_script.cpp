@@ -293,7 +293,35 @@ const char* const TEMPLATE = R"JS(() => {
   const enabled = el => !ariaDisabled(followLabel(el));
 
   // ---- scanner scripts ----
-  const xpathOf = %XPATH%;
+  // The element path of _XPATH_JS, with each parent's path and each child's
+  // same-tag position computed once (walking back through siblings for every
+  // element is quadratic on long lists).
+  const pathOf = new Map();
+  const positionOf = new Map();
+  const numberChildren = parent => {
+    const seen = new Map();
+    for (let c = parent.firstElementChild; c; c = c.nextElementSibling) {
+      const n = (seen.get(c.tagName) || 0) + 1;
+      seen.set(c.tagName, n);
+      positionOf.set(c, n);
+    }
+  };
+  const xpathOf = el => {
+    let path = pathOf.get(el);
+    if (path !== undefined) return path;
+    const parent = el.parentElement;
+    let idx;
+    if (parent) {
+      if (!positionOf.has(el)) numberChildren(parent);
+      idx = positionOf.get(el);
+    } else {
+      idx = 1;
+      for (let s = el.previousElementSibling; s; s = s.previousElementSibling) if (s.tagName === el.tagName) idx++;
+    }
+    path = (parent ? xpathOf(parent) : '') + '/' + el.tagName.toLowerCase() + '[' + idx + ']';
+    pathOf.set(el, path);
+    return path;
+  };
   const dataAttrs = el => Array.from(el.attributes).filter(a => a.name.startsWith('data-')).map(a => [a.name, a.value]);
   const attrsOf = (el, names) => names.map(n => attr(el, n));
   const siblingLabel = %SIBLING%;
@@ -397,7 +425,6 @@ void put(std::string& script, const std::string& slot, const std::string& text) 
 
 std::string build() {
   std::string script = TEMPLATE;
-  put(script, "%XPATH%", XPATH_JS);
   put(script, "%SIBLING%", SIBLING_LABEL_JS);
   put(script, "%PARENT%", PARENT_LABEL_JS);
   put(script, "%DIRECT%", DIRECT_TEXT_JS);
