@@ -42,6 +42,12 @@ browser::RemotePtr PyRemote::call(std::string_view method, const browser::Args& 
 
 browser::Json PyRemote::value() { return to_json(obj_); }
 
+bool PyRemote::truthy() {
+  int result = PyObject_IsTrue(obj_.ptr());
+  if (result < 0) throw nb::python_error();
+  return result != 0;
+}
+
 std::vector<browser::RemotePtr> PyRemote::items() {
   std::vector<browser::RemotePtr> out;
   for (nb::handle item : obj_) out.push_back(wrap(item));

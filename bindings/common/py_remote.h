@@ -18,6 +18,7 @@ class PyRemote final : public browser::Remote {
                           const browser::Kwargs& kwargs) override;
   browser::Json value() override;
   bool is_null() override { return obj_.is_none(); }
+  bool truthy() override;
   std::vector<browser::RemotePtr> items() override;
   const nb::object& object() const { return obj_; }
 

@@ -38,6 +38,8 @@ class Remote {
   /// The object as plain data (None becomes null; non-data objects their text).
   virtual Json value() = 0;
   virtual bool is_null() = 0;
+  /// The object's truth value (Python's bool(); null is false).
+  virtual bool truthy() { return !is_null(); }
   /// The items of a sequence result, in order.
   virtual std::vector<RemotePtr> items() = 0;
 

@@ -1,0 +1,141 @@
+#pragma once
+/// Browser actions on a resolved element: click, type, hover, keys, option
+/// selection, native dialogs and text extraction.
+///
+/// The element is an element descriptor as the page scanner builds it (a JSON
+/// object with `tag`, `text`, `attributes`, `bounding_box`, `xpath`); every key
+/// may be missing. The page, the browser manager and everything Playwright
+/// hands back are reached through Remote handles (remote.h). Strings are UTF-8.
+///
+/// Failures that the actions report themselves are ActionError, carrying the
+/// fixed message and, when a browser call failed underneath, that call's error
+/// as the cause. Other browser errors (from hover, keys, native selection)
+/// propagate unchanged.
+
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "vantle/browser/remote.h"
+
+namespace vantle::browser {
+
+/// Lower-case key names and the Playwright key each stands for, in table order.
+extern const std::vector<std::pair<std::string, std::string>> KEYMAP;
+/// The Playwright key for a key name: the KEYMAP entry of its lower-cased form,
+/// else the name unchanged (combinations such as "Control+c" pass through).
+std::string playwright_key(std::string_view key);
+
+/// Run on the element before clicking or typing.
+inline constexpr const char* SCROLL_JS = "el => el.scrollIntoView({block: 'center', behavior: 'instant'})";
+/// The topmost element at a viewport point; the argument is [x, y].
+inline constexpr const char* POINT_JS = "([x, y]) => document.elementFromPoint(x, y)";
+/// The label of a native select's selected option, evaluated on its locator.
+inline constexpr const char* SELECTED_LABEL_JS =
+    "el => el.options[el.selectedIndex] ? el.options[el.selectedIndex].text : ''";
+/// The same label, evaluated with an element handle as argument by extract_text.
+inline constexpr const char* SELECT_TEXT_JS =
+    "el => {\n                    const opt = el.options[el.selectedIndex];\n"
+    "                    return opt ? opt.text : '';\n                }";
+
+/// Waits, in milliseconds.
+inline constexpr int HANDLE_TIMEOUT_MS = 2000;  // locator attempt of element_handle
+inline constexpr int OPEN_PAUSE_MS = 300;       // after opening a custom drop-down
+inline constexpr int OPTION_TIMEOUT_MS = 1500;  // for each candidate option
+
+/// A custom drop-down option selector: prefix + requested label + suffix.
+struct OptionSelector {
+  std::string prefix;
+  std::string suffix;
+  std::string with(std::string_view value) const { return prefix + std::string(value) + suffix; }
+};
+/// Tried in order by select_custom.
+extern const std::vector<OptionSelector> OPTION_SELECTORS;
+
+/// Serialises text as a CSS identifier exactly as the browser's CSS.escape
+/// does, so "#" + css_escape(id) selects precisely the element with that id.
+std::string css_escape(std::string_view utf8);
+
+/// A failed action. what() is the full message; when a browser call failed
+/// underneath, head() + the message of reason() make up the message and
+/// cause() is the error the action is reported as caused by.
+class ActionError : public std::runtime_error {
+ public:
+  explicit ActionError(const std::string& message);
+  ActionError(const std::string& head, std::exception_ptr reason, std::exception_ptr cause);
+  const std::string& head() const { return head_; }
+  std::exception_ptr reason() const { return reason_; }
+  std::exception_ptr cause() const { return cause_; }
+
+ private:
+  std::string head_;
+  std::exception_ptr reason_;
+  std::exception_ptr cause_;
+};
+
+/// The message of a caught exception (its what()).
+std::string message_of(const std::exception_ptr& error);
+
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
+/// Drives one live page. Keeps no mutable state; use it from the page's thread.
+class Actions {
+ public:
+  /// `browser_manager` may be null: the dialog operations then fail.
+  explicit Actions(RemotePtr page, RemotePtr browser_manager = nullptr);
+
+  const RemotePtr& page() const { return page_; }
+  const RemotePtr& browser_manager() const { return browser_manager_; }
+
+  /// A locator from the element's stable attributes (id, aria-label, href of
+  /// a link, name, text), or null when it has none.
+  RemotePtr build_locator(const Json& element) const;
+  /// A live element handle through the locator, else the element at the
+  /// scan-time centre point; null when there is none.
+  RemotePtr element_handle(const Json& element) const;
+  /// The centre of the scan-time bounding box (0 for missing numbers).
+  Point centre(const Json& element) const;
+
+  /// Clicks through the xpath, then the stable-attribute locator, then the
+  /// centre point; returns the clicked element's text.
+  std::string click(const Json& element) const;
+  /// Focuses the element the same three ways, selects all and types `text`.
+  void type_text(const Json& element, std::string_view text) const;
+  void hover(const Json& element) const;
+  void press_key(std::string_view key) const;
+  void send_keys(std::string_view text) const;
+
+  /// Selects the option labelled `value`; returns the label now selected.
+  std::string select_option(const Json& element, std::string_view value) const;
+  std::string select_native(const Json& element, std::string_view value) const;
+  std::string select_custom(const Json& element, std::string_view value) const;
+
+  /// Accept or dismiss the dialog the browser manager holds pending; both
+  /// return its message.
+  std::string accept_dialog() const;
+  std::string dismiss_dialog() const;
+  std::string get_dialog_message() const;
+
+  /// The content a user sees: typed value, selected option label or inner text.
+  std::string extract_text(const Json& element) const;
+  /// Whether `text` occurs in the page body, ignoring letter case.
+  bool find_text(std::string_view text) const;
+
+ private:
+  std::string click_through(const RemotePtr& locator) const;
+  void type_through(const RemotePtr& locator, std::string_view text) const;
+  void type_here(std::string_view text) const;
+  RemotePtr pending_dialog(const char* none_message) const;
+  std::string handle_dialog(const char* method, const char* none_message) const;
+
+  RemotePtr page_;
+  RemotePtr browser_manager_;
+};
+
+}  // namespace vantle::browser

@@ -1,0 +1,200 @@
+// Addressing a scanned element again in the live page, and the pointer and
+// keyboard actions built on that.
+
+#include "vantle/browser/actions.h"
+#include "vantle/text/text.h"
+
+namespace vantle::browser {
+
+namespace {
+
+void require_record(const Json& value, const char* what) {
+  if (!value.is_object()) throw std::invalid_argument(std::string(what) + " must be a record");
+}
+
+// A record-valued key; missing, null or empty reads as the empty record.
+const Json& record_field(const Json& record, const char* key) {
+  static const Json empty = Json::object();
+  auto it = record.find(key);
+  if (it == record.end() || it->is_null()) return empty;
+  require_record(*it, key);
+  return *it;
+}
+
+// A text-valued key; missing or null reads as the empty text.
+std::string text_field(const Json& record, const char* key) {
+  auto it = record.find(key);
+  if (it == record.end() || it->is_null()) return "";
+  if (!it->is_string()) throw std::invalid_argument(std::string(key) + " must be text");
+  return it->get<std::string>();
+}
+
+double number_field(const Json& record, const char* key) {
+  auto it = record.find(key);
+  if (it == record.end() || it->is_null()) return 0.0;
+  if (!it->is_number()) throw std::invalid_argument(std::string("bounding_box.") + key + " must be a number");
+  return it->get<double>();
+}
+
+// Browser text results: null reads as empty, surrounding white space goes.
+std::string trimmed(const Json& value) {
+  return value.is_string() ? text::strip(value.get_ref<const std::string&>()) : "";
+}
+
+std::string escape_double_quotes(std::string_view value) {
+  std::string out;
+  for (char c : value) {
+    if (c == '"') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// How failure messages name the element: its text, else its xpath, else None.
+std::string element_label(const Json& element) {
+  const std::string text = text_field(element, "text");
+  if (!text.empty()) return text::quoted(text);
+  auto it = element.find("xpath");
+  if (it != element.end() && it->is_string()) return text::quoted(it->get<std::string>());
+  return "None";
+}
+
+// Runs one fallback attempt; a failure is kept in `last` for the final report.
+template <typename Attempt>
+bool attempt(std::exception_ptr& last, Attempt&& run) {
+  try {
+    run();
+    return true;
+  } catch (...) {
+    last = std::current_exception();
+    return false;
+  }
+}
+
+[[noreturn]] void fail_all(const char* what, const Json& element, const std::exception_ptr& last) {
+  const std::exception_ptr error = std::current_exception();
+  const std::string head = std::string(what) + element_label(element) + ": ";
+  throw ActionError(head, last ? last : error, error);
+}
+
+}  // namespace
+
+Actions::Actions(RemotePtr page, RemotePtr browser_manager)
+    : page_(std::move(page)), browser_manager_(std::move(browser_manager)) {}
+
+Point Actions::centre(const Json& element) const {
+  require_record(element, "element");
+  const Json& bb = record_field(element, "bounding_box");
+  return {number_field(bb, "x") + number_field(bb, "width") / 2.0,
+          number_field(bb, "y") + number_field(bb, "height") / 2.0};
+}
+
+RemotePtr Actions::build_locator(const Json& element) const {
+  require_record(element, "element");
+  const Json& attrs = record_field(element, "attributes");
+  const std::string tag = text_field(element, "tag");
+  const std::string text = text::strip(text_field(element, "text"));
+  auto locate = [this](const std::string& selector) { return page_->call("locator", {Json(selector)}); };
+
+  // An id is a CSS identifier: unescaped, "a b" or "user.name" would select
+  // some other element and "1st" no element at all.
+  if (const std::string id = text_field(attrs, "id"); !id.empty()) return locate("#" + css_escape(id));
+  if (const std::string label = text_field(attrs, "aria-label"); !label.empty())
+    return locate("[aria-label=\"" + escape_double_quotes(label) + "\"]");
+  if (const std::string href = text_field(attrs, "href"); tag == "a" && !href.empty())
+    return locate("a[href=\"" + escape_double_quotes(href) + "\"]");
+  if (const std::string name = text_field(attrs, "name"); !name.empty()) return locate("[name=\"" + name + "\"]");
+  if (text.empty()) return nullptr;
+  const std::string first_line = text::strip(text.substr(0, text.find('\n')));
+  return locate(tag + ":has-text(\"" + escape_double_quotes(first_line) + "\")")->attr("first");
+}
+
+RemotePtr Actions::element_handle(const Json& element) const {
+  if (RemotePtr locator = build_locator(element)) {
+    try {
+      return locator->attr("first")->call("element_handle", {}, {{"timeout", Json(HANDLE_TIMEOUT_MS)}});
+    } catch (...) {
+      // Not there (any more) by its attributes: look at the scan-time point.
+    }
+  }
+  const Point at = centre(element);
+  RemotePtr found = page_->call("evaluate_handle", {Json(POINT_JS), Json::array({at.x, at.y})})->call("as_element");
+  return found && !found->is_null() ? found : nullptr;
+}
+
+std::string Actions::click_through(const RemotePtr& locator) const {
+  locator->call("evaluate", {Json(SCROLL_JS)});
+  std::string text = trimmed(locator->call_value("inner_text"));
+  locator->call("click");
+  page_->call("wait_for_load_state", {Json("domcontentloaded")});
+  return text;
+}
+
+std::string Actions::click(const Json& element) const {
+  require_record(element, "element");
+  const std::string xpath = text_field(element, "xpath");
+  std::exception_ptr last;
+  std::string text;
+  if (!xpath.empty() &&
+      attempt(last, [&] { text = click_through(page_->call("locator", {Json("xpath=" + xpath)})); }))
+    return text;
+  RemotePtr locator;
+  if (attempt(last, [&] { locator = build_locator(element); }) && locator &&
+      attempt(last, [&] { text = click_through(locator); }))
+    return text;
+  try {
+    const Point at = centre(element);
+    page_->attr("mouse")->call("click", {Json(at.x), Json(at.y)});
+    page_->call("wait_for_load_state", {Json("domcontentloaded")});
+    return text_field(element, "text");
+  } catch (...) {
+    fail_all("Failed to click element ", element, last);
+  }
+}
+
+void Actions::type_here(std::string_view text) const {
+  RemotePtr keyboard = page_->attr("keyboard");
+  keyboard->call("press", {Json("Control+a")});
+  keyboard->call("type", {Json(std::string(text))});
+}
+
+void Actions::type_through(const RemotePtr& locator, std::string_view text) const {
+  locator->call("evaluate", {Json(SCROLL_JS)});
+  locator->call("click");
+  type_here(text);
+}
+
+void Actions::type_text(const Json& element, std::string_view text) const {
+  require_record(element, "element");
+  const std::string xpath = text_field(element, "xpath");
+  std::exception_ptr last;
+  if (!xpath.empty() &&
+      attempt(last, [&] { type_through(page_->call("locator", {Json("xpath=" + xpath)}), text); }))
+    return;
+  RemotePtr locator;
+  if (attempt(last, [&] { locator = build_locator(element); }) && locator &&
+      attempt(last, [&] { type_through(locator, text); }))
+    return;
+  try {
+    const Point at = centre(element);
+    page_->attr("mouse")->call("click", {Json(at.x), Json(at.y)});
+    type_here(text);
+  } catch (...) {
+    fail_all("Failed to type into element ", element, last);
+  }
+}
+
+void Actions::hover(const Json& element) const {
+  const Point at = centre(element);
+  page_->attr("mouse")->call("move", {Json(at.x), Json(at.y)});
+}
+
+void Actions::press_key(std::string_view key) const {
+  page_->attr("keyboard")->call("press", {Json(playwright_key(key))});
+}
+
+void Actions::send_keys(std::string_view text) const {
+  page_->attr("keyboard")->call("type", {Json(std::string(text))});
+}
+
+}  // namespace vantle::browser

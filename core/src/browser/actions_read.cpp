@@ -1,0 +1,123 @@
+// Option selection, native dialogs and reading text back from the page.
+
+#include "vantle/browser/actions.h"
+#include "vantle/text/text.h"
+
+namespace vantle::browser {
+
+namespace {
+
+std::string text_at(const Json& record, const char* key) {
+  if (!record.is_object()) return "";
+  auto it = record.find(key);
+  return it != record.end() && it->is_string() ? it->get<std::string>() : "";
+}
+
+const Json& attributes_of(const Json& element) {
+  static const Json empty = Json::object();
+  if (!element.is_object()) throw std::invalid_argument("element must be a record");
+  auto it = element.find("attributes");
+  return it != element.end() && it->is_object() ? *it : empty;
+}
+
+std::string trimmed(const Json& value) {
+  return value.is_string() ? text::strip(value.get_ref<const std::string&>()) : "";
+}
+
+// A dialog's message as text, whatever the manager's dialog object holds.
+std::string message_text(const Json& value) {
+  if (value.is_string()) return value.get<std::string>();
+  return value.is_null() ? "None" : value.dump();
+}
+
+}  // namespace
+
+std::string Actions::select_option(const Json& element, std::string_view value) const {
+  const std::string tag = text_at(element, "tag");
+  const std::string role = text_at(attributes_of(element), "role");
+  if (tag == "select") return select_native(element, value);
+  if (role == "combobox" || role == "listbox" || tag == "div" || tag == "span")
+    return select_custom(element, value);
+  try {
+    return select_native(element, value);
+  } catch (...) {
+    return select_custom(element, value);
+  }
+}
+
+std::string Actions::select_native(const Json& element, std::string_view value) const {
+  const Json& attrs = attributes_of(element);
+  const std::string id = text_at(attrs, "id");
+  const std::string name = text_at(attrs, "name");
+  RemotePtr locator;
+  // Escaped for the same reason as in build_locator: the id must select
+  // exactly its own element.
+  if (!id.empty())
+    locator = page_->call("locator", {Json("#" + css_escape(id))});
+  else if (!name.empty())
+    locator = page_->call("locator", {Json("select[name='" + name + "']")});
+  else
+    locator = page_->call("locator", {Json("select")})->call("nth", {Json(0)});
+  locator->call("scroll_into_view_if_needed");
+  locator->call("select_option", {}, {{"label", Json(std::string(value))}});
+  return trimmed(locator->call_value("evaluate", {Json(SELECTED_LABEL_JS)}));
+}
+
+std::string Actions::select_custom(const Json& element, std::string_view value) const {
+  const Point at = centre(element);
+  page_->attr("mouse")->call("click", {Json(at.x), Json(at.y)});
+  page_->call("wait_for_timeout", {Json(OPEN_PAUSE_MS)});
+  for (const OptionSelector& selector : OPTION_SELECTORS) {
+    try {
+      RemotePtr option = page_->call("locator", {Json(selector.with(value))})->attr("first");
+      option->call("wait_for", {}, {{"state", Json("visible")}, {"timeout", Json(OPTION_TIMEOUT_MS)}});
+      option->call("click");
+      return std::string(value);
+    } catch (...) {
+      // Not this kind of option list: try the next selector.
+    }
+  }
+  throw ActionError("Could not find option " + text::quoted(value) +
+                    " in dropdown after trying all selectors.");
+}
+
+RemotePtr Actions::pending_dialog(const char* none_message) const {
+  if (!browser_manager_ || !browser_manager_->truthy())
+    throw ActionError("No browser manager \u2014 cannot handle dialogs.");
+  RemotePtr dialog = browser_manager_->call("get_dialog");
+  if (!dialog || !dialog->truthy()) throw ActionError(none_message);
+  return dialog;
+}
+
+std::string Actions::handle_dialog(const char* method, const char* none_message) const {
+  RemotePtr dialog = pending_dialog(none_message);
+  std::string message = message_text(dialog->attr("message")->value());
+  dialog->call(method);
+  browser_manager_->call("clear_dialog");
+  return message;
+}
+
+std::string Actions::accept_dialog() const { return handle_dialog("accept", "No pending dialog to accept."); }
+
+std::string Actions::dismiss_dialog() const { return handle_dialog("dismiss", "No pending dialog to dismiss."); }
+
+std::string Actions::get_dialog_message() const {
+  return message_text(pending_dialog("No pending dialog.")->attr("message")->value());
+}
+
+std::string Actions::extract_text(const Json& element) const {
+  RemotePtr handle = element_handle(element);
+  if (!handle) throw ActionError("No element to read text from at the scanned position.");
+  const std::string tag = text_at(element, "tag");
+  if (tag == "select") return trimmed(page_->call_value("evaluate", {Json(SELECT_TEXT_JS), handle}));
+  if (tag == "input" || tag == "textarea") return trimmed(handle->call_value("input_value"));
+  return trimmed(handle->call_value("inner_text"));
+}
+
+bool Actions::find_text(std::string_view text) const {
+  const Json body = page_->call_value("inner_text", {Json("body")});
+  const std::string haystack = body.is_string() ? text::lower(body.get_ref<const std::string&>()) : "";
+  return haystack.find(text::lower(text)) != std::string::npos;
+}
+
+}  // namespace vantle::browser
