@@ -96,7 +96,7 @@ function calculateReturns() {
 
 function askName() {
   const name = prompt("Who is this gift for?", "a friend");
-  document.getElementById("gift-for").textContent = name === null ? "No gift" : "Gift for " + name;
+  document.getElementById("gift-for").textContent = name === null ? "No gift" : "Gift for " + (name || "a friend");
 }
 
 document.addEventListener("DOMContentLoaded", showCartCount);
