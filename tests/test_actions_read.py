@@ -94,6 +94,14 @@ class TestDialogs:
         assert str(info.value) == message
         assert manager.cleared == 0
 
+    def test_click_that_opens_a_dialog_ends_there(self, read_page):
+        manager = DialogKeeper(read_page)
+        actions = Actions(read_page, manager)
+        assert actions.click(describe(read_page, "#ask")) == "Delete"
+        assert actions.get_dialog_message() == "Delete it?"
+        assert actions.accept_dialog() == "Delete it?"
+        assert read_page.evaluate("window.answer") is True
+
     def test_manager_and_page_are_kept(self, read_page):
         manager = DialogKeeper(read_page)
         actions = Actions(read_page, manager)

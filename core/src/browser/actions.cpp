@@ -122,25 +122,41 @@ RemotePtr Actions::element_handle(const Json& element) const {
   return found && !found->is_null() ? found : nullptr;
 }
 
-std::string Actions::click_through(const RemotePtr& locator) const {
+void Actions::click_through(const RemotePtr& locator, std::string& text) const {
   locator->call("evaluate", {Json(SCROLL_JS)});
-  std::string text = trimmed(locator->call_value("inner_text"));
+  text = trimmed(locator->call_value("inner_text"));
   locator->call("click");
   page_->call("wait_for_load_state", {Json("domcontentloaded")});
-  return text;
+}
+
+bool Actions::dialog_pending() const {
+  if (!browser_manager_ || !browser_manager_->truthy()) return false;
+  try {
+    RemotePtr dialog = browser_manager_->call("get_dialog");
+    return dialog && dialog->truthy();
+  } catch (...) {
+    return false;
+  }
 }
 
 std::string Actions::click(const Json& element) const {
   require_record(element, "element");
   const std::string xpath = text_field(element, "xpath");
+  // A click that opens a native dialog the browser manager keeps pending has
+  // landed, but the browser answers nothing until the dialog is handled: the
+  // click times out, and a further attempt would click again or, through the
+  // mouse, never return. So the click counts as done once such a dialog shows.
+  const bool dialog_before = dialog_pending();
+  auto landed = [&] { return !dialog_before && dialog_pending(); };
   std::exception_ptr last;
   std::string text;
   if (!xpath.empty() &&
-      attempt(last, [&] { text = click_through(page_->call("locator", {Json("xpath=" + xpath)})); }))
+      (attempt(last, [&] { click_through(page_->call("locator", {Json("xpath=" + xpath)}), text); }) || landed()))
     return text;
   RemotePtr locator;
+  text.clear();
   if (attempt(last, [&] { locator = build_locator(element); }) && locator &&
-      attempt(last, [&] { text = click_through(locator); }))
+      (attempt(last, [&] { click_through(locator, text); }) || landed()))
     return text;
   try {
     const Point at = centre(element);

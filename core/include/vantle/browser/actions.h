@@ -103,7 +103,8 @@ class Actions {
   Point centre(const Json& element) const;
 
   /// Clicks through the xpath, then the stable-attribute locator, then the
-  /// centre point; returns the clicked element's text.
+  /// centre point; returns the clicked element's text. A click that opens a
+  /// native dialog held pending by the browser manager ends there.
   std::string click(const Json& element) const;
   /// Focuses the element the same three ways, selects all and types `text`.
   void type_text(const Json& element, std::string_view text) const;
@@ -128,7 +129,8 @@ class Actions {
   bool find_text(std::string_view text) const;
 
  private:
-  std::string click_through(const RemotePtr& locator) const;
+  void click_through(const RemotePtr& locator, std::string& text) const;
+  bool dialog_pending() const;
   void type_through(const RemotePtr& locator, std::string_view text) const;
   void type_here(std::string_view text) const;
   RemotePtr pending_dialog(const char* none_message) const;
