@@ -23,6 +23,7 @@
 #include "vantle/agent/routing.h"
 #include "vantle/agent/steps.h"
 #include "vantle/agent/web_agent.h"
+#include "vantle/browser/actions.h"
 #include "vantle/browser/page_scanner.h"
 #include "vantle/text/text.h"
 
@@ -216,7 +217,10 @@ class PyHost final : public agent::Host, public std::enable_shared_from_this<PyH
 class PyEngine final : public agent::Engine {
  public:
   PyEngine(nb::object page, nb::object manager)
-      : page_(std::move(page)), page_remote_(wrap(page_)), manager_(std::move(manager)) {}
+      : page_(std::move(page)),
+        page_remote_(wrap(page_)),
+        manager_(std::move(manager)),
+        actions_(page_remote_, wrap(manager_)) {}
 
   agent::PageScan scan() override {
     return calling_python([&] {
@@ -236,51 +240,43 @@ class PyEngine final : public agent::Engine {
   Json act(const Json& record, const Json& element) override {
     return calling_python([&]() -> Json {
       std::string action = record.value("action", "");
-      nb::object el = from_json(element);
-      nb::object actions = this->actions();
-      nb::object value = from_json(record.value("value", Json(nullptr)));
-      if (action == "click") return to_json(actions.attr("click")(el));
-      if (action == "type") return to_json(actions.attr("type_text")(el, value));
-      if (action == "hover") return to_json(actions.attr("hover")(el));
-      if (action == "select") return to_json(actions.attr("select_option")(el, value));
-      if (action == "extract_text") return to_json(actions.attr("extract_text")(el));
+      std::string value = record.value("value", Json("")).is_string() ? record["value"].get<std::string>() : "";
+      if (action == "click") return actions_.click(element);
+      if (action == "type") return actions_.type_text(element, value), Json(nullptr);
+      if (action == "hover") return actions_.hover(element), Json(nullptr);
+      if (action == "select") return actions_.select_option(element, value), Json(nullptr);
+      if (action == "extract_text") return actions_.extract_text(element);
       throw std::runtime_error("no element action for " + action);
     });
   }
 
   void keys(const Json& record) override {
     calling_python([&] {
-      std::string action = record.value("action", "");
-      if (action == "press_key") {
-        actions().attr("press_key")(from_json(record["target"]));
+      auto text = [&](const char* key) {
+        const Json& v = record[key];
+        return v.is_string() ? v.get<std::string>() : std::string();
+      };
+      if (record.value("action", "") == "press_key") {
+        actions_.press_key(text("target"));
       } else {
-        actions().attr("send_keys")(from_json(record["value"]));
+        actions_.send_keys(text("value"));
       }
     });
   }
 
   std::string dialog(const std::string& action) override {
     return calling_python([&] {
-      const char* method = action == "accept_dialog"    ? "accept_dialog"
-                           : action == "dismiss_dialog" ? "dismiss_dialog"
-                                                        : "get_dialog_message";
-      return nb::cast<std::string>(actions().attr(method)());
+      if (action == "accept_dialog") return actions_.accept_dialog();
+      if (action == "dismiss_dialog") return actions_.dismiss_dialog();
+      return actions_.get_dialog_message();
     });
   }
 
  private:
-  static nb::object cls(const char* module, const char* name) {
-    return nb::module_::import_(module).attr(name);
-  }
-
-  nb::object actions() {
-    if (!actions_.is_valid()) actions_ = cls("vantle.engine.browser.actions", "Actions")(page_, manager_);
-    return actions_;
-  }
-
   nb::object page_;
   RemotePtr page_remote_;
-  nb::object manager_, actions_;
+  nb::object manager_;
+  vantle::browser::Actions actions_;
 };
 
 // ----- BrowserManager -------------------------------------------------------
