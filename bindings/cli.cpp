@@ -3,6 +3,9 @@
 
 #include <nanobind/nanobind.h>
 
+#include <nanobind/stl/string.h>
+#include <nanobind/stl/vector.h>
+
 #include "vantle/cli/cli.h"
 
 namespace nb = nanobind;
@@ -13,7 +16,22 @@ namespace {
 // The subcommand table. A command served by another extension module (such
 // as `explain` from vantle._explain) is appended here as a cli::Command whose
 // run() imports that module and forwards the arguments to it.
-std::vector<cli::Command> commands() { return cli::core_commands(); }
+cli::Command explain_command() {
+  nb::module_ m = nb::module_::import_("vantle._explain");
+  auto run = [m](const std::vector<std::string>& args) {
+    nb::tuple result = nb::borrow<nb::tuple>(m.attr("run")(nb::cast(args)));
+    nb::bytes out = nb::borrow<nb::bytes>(result[1]), err = nb::borrow<nb::bytes>(result[2]);
+    return cli::Outcome{nb::cast<int>(result[0]), std::string(out.c_str(), out.size()),
+                        std::string(err.c_str(), err.size())};
+  };
+  return {"explain", nb::cast<std::string>(m.attr("SUMMARY")), nb::cast<std::string>(m.attr("HELP")), run};
+}
+
+std::vector<cli::Command> commands() {
+  std::vector<cli::Command> table = cli::core_commands();
+  table.push_back(explain_command());
+  return table;
+}
 
 // File names arrive as os.fsencode() bytes so that undecodable names still
 // open and print back as given.

@@ -78,7 +78,7 @@ direct::Element direct_element(const Json& record, std::size_t index) {
   return e;
 }
 
-direct::Elements direct_elements(const Json& records) {
+direct::Elements scan_elements(const Json& records) {
   direct::Elements out;
   if (!records.is_array()) return out;
   out.reserve(records.size());
@@ -110,7 +110,7 @@ std::vector<sp::Element> layout_elements(const Json& records) {
   return out;
 }
 
-Json entry_record(const sp::Entry* entry, const PageScan& scan) {
+Json record_of_entry(const sp::Entry* entry, const PageScan& scan) {
   if (!entry) return nullptr;
   const Json& source = entry->is_anchor_only ? scan.text_elements : scan.elements;
   return entry->source < source.size() ? source[entry->source] : Json(nullptr);
@@ -126,8 +126,8 @@ Json resolve_direct(const Json& record, const PageScan& scan) {
   const Json& ordinal = member(record, "ordinal");
   if (ordinal.is_number_integer()) in.ordinal = ordinal.get<long long>();
   direct::Inputs needs = direct::inputs_for(in.action);
-  direct::Elements dom = needs.dom_elements ? direct_elements(scan.elements) : direct::Elements{};
-  direct::Elements texts = needs.text_elements ? direct_elements(scan.text_elements) : direct::Elements{};
+  direct::Elements dom = needs.dom_elements ? scan_elements(scan.elements) : direct::Elements{};
+  direct::Elements texts = needs.text_elements ? scan_elements(scan.text_elements) : direct::Elements{};
   direct::Result r = direct::resolve(in, dom, texts);
 
   Json out = Json::object();
@@ -143,15 +143,13 @@ Json resolve_direct(const Json& record, const PageScan& scan) {
 }
 
 Json resolve_layout(const Json& record, const PageScan& scan) {
-  std::vector<sp::Entry> matrix =
-      sp::build(layout_elements(scan.elements), layout_elements(scan.text_elements));
-  sp::Resolver resolver(std::move(matrix));
+  sp::Resolver resolver(layout_matrix(scan));
   sp::Resolution r = resolver.resolve(text_at(record, "target"));
 
   Json out = Json::object();
   out["resolved"] = r.resolved;
   out["confidence"] = r.resolved ? 1.0 : 0.0;
-  out["element"] = r.resolved ? entry_record(r.best, scan) : Json(nullptr);
+  out["element"] = r.resolved ? record_of_entry(r.best, scan) : Json(nullptr);
   if (r.resolved && r.anchored) {
     out["anchor_text"] = r.anchor ? text::encode(r.anchor->searchable) : std::string();
     out["ordinal"] = r.ordinal;
@@ -159,8 +157,16 @@ Json resolve_layout(const Json& record, const PageScan& scan) {
     out["actual_type"] = r.actual_type ? Json(text::encode(*r.actual_type)) : Json(nullptr);
   }
   out["candidates"] = Json::array();
-  for (const auto* entry : r.candidates) out["candidates"].push_back(entry_record(entry, scan));
+  for (const auto* entry : r.candidates) out["candidates"].push_back(record_of_entry(entry, scan));
   return out;
 }
+
+direct::Elements direct_elements(const Json& records) { return scan_elements(records); }
+
+std::vector<sp::Entry> layout_matrix(const PageScan& scan) {
+  return sp::build(layout_elements(scan.elements), layout_elements(scan.text_elements));
+}
+
+Json entry_record(const sp::Entry* entry, const PageScan& scan) { return record_of_entry(entry, scan); }
 
 }  // namespace vantle::agent

@@ -5,7 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <vector>
+
 #include "vantle/agent/engine.h"
+#include "vantle/spatial/matrix.h"
+#include "vantle/strategies/direct_strategy.h"
 
 namespace vantle::agent {
 
@@ -14,5 +18,14 @@ Json resolve_direct(const Json& record, const PageScan& scan);
 
 /// LayoutResolver(LayoutBuilder(elements, text_elements).build()).resolve(record).
 Json resolve_layout(const Json& record, const PageScan& scan);
+
+/// The records as the direct strategy reads them; each element's origin is its record.
+strategies::direct::Elements direct_elements(const Json& records);
+
+/// The spatial matrix of a scan, as resolve_layout builds it.
+std::vector<spatial::Entry> layout_matrix(const PageScan& scan);
+
+/// The scan record a matrix entry stands for; null when there is none.
+Json entry_record(const spatial::Entry* entry, const PageScan& scan);
 
 }  // namespace vantle::agent

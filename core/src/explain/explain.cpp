@@ -1,0 +1,208 @@
+#include "vantle/explain/explain.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "vantle/agent/messages.h"
+#include "vantle/agent/resolution.h"
+#include "vantle/agent/routing.h"
+#include "vantle/agent/step_parser.h"
+#include "vantle/agent/web_agent.h"
+#include "vantle/text/text.h"
+
+#include "ranking.h"
+
+namespace vantle::explain {
+
+namespace {
+
+const char* route_name(agent::Route route) {
+  switch (route) {
+    case agent::Route::direct: return "direct";
+    case agent::Route::layout: return "layout";
+    case agent::Route::keys: return "keys";
+    case agent::Route::dialog: return "dialog";
+    case agent::Route::wait: return "wait";
+    case agent::Route::navigate: return "navigate";
+  }
+  return "direct";
+}
+
+const char* route_reason(agent::Route route) {
+  switch (route) {
+    case agent::Route::direct: return "the target names its element by text and attributes";
+    case agent::Route::layout: return "the target names its element by position, so the spatial matrix resolves it";
+    case agent::Route::keys: return "keys go to the focused element; no element is looked up";
+    case agent::Route::dialog: return "the step works on the pending native dialog; no element is looked up";
+    case agent::Route::wait: return "the step only waits; no element is looked up";
+    case agent::Route::navigate: return "the step only loads an address; no element is looked up";
+  }
+  return "";
+}
+
+void require_records(const Json& group, const char* name) {
+  if (!group.is_array()) throw BadInput(std::string("\"") + name + "\" is not an array");
+  for (std::size_t i = 0; i < group.size(); ++i) {
+    if (!group[i].is_object())
+      throw BadInput(std::string("\"") + name + "\"[" + std::to_string(i) + "] is not an element record");
+  }
+}
+
+bool truth(const Json& record, const char* key) {
+  auto it = record.find(key);
+  return it != record.end() && it->is_boolean() && it->get<bool>();
+}
+
+// A verification that finds nothing to click may still find page text; the
+// agent accepts that, so the explanation does too.
+Json text_fallback(const Json& query, const agent::PageScan& scan, Json result) {
+  const std::string action = string_at(query, "action");
+  if (truth(result, "resolved") || (action != "verify_present" && action != "verify_visible")) return result;
+  Json text_query = query;
+  text_query["action"] = action == "verify_present" ? "verify_text_present" : "verify_text_visible";
+  Json by_text = agent::resolve_direct(text_query, scan);
+  return truth(by_text, "resolved") ? by_text : result;
+}
+
+}  // namespace
+
+Json parse_snapshot(std::string_view file_text) {
+  try {
+    return Json::parse(file_text);
+  } catch (const Json::parse_error& error) {
+    throw BadInput(std::string("not valid JSON: ") + error.what());
+  }
+}
+
+agent::PageScan scan_of(const Json& snapshot) {
+  if (!snapshot.is_object()) throw BadInput("not a DOM snapshot: the top level is not a JSON object");
+  if (!snapshot.contains("elements")) throw BadInput("not a DOM snapshot: no \"elements\" member");
+  agent::PageScan scan;
+  scan.elements = snapshot["elements"];
+  require_records(scan.elements, "elements");
+  if (snapshot.contains("text_elements")) {
+    scan.text_elements = snapshot["text_elements"];
+    require_records(scan.text_elements, "text_elements");
+  }
+  return scan;
+}
+
+Json explain(const Json& snapshot, std::u32string_view instruction) {
+  agent::PageScan scan = scan_of(snapshot);
+  agent::ParsedStep step;
+  try {
+    step = agent::parse(instruction);
+  } catch (const agent::InvalidInstruction& error) {
+    throw BadInput(error.what());
+  }
+  agent::Route route = agent::route(instruction, step);
+  Json out = Json::object();
+  out["instruction"] = text::encode(instruction);
+  out["url"] = snapshot.contains("url") && snapshot["url"].is_string() ? snapshot["url"] : Json("");
+  out["parsed"] = agent::step_record(step);
+  out["strategy"] = route_name(route);
+  out["reason"] = route_reason(route);
+  if (route != agent::Route::direct && route != agent::Route::layout) {
+    out["resolved"] = false;
+    return out;
+  }
+  Json query = out["parsed"];
+  if (route == agent::Route::layout) query["target"] = text::encode(agent::layout_target(instruction, step));
+  out["query"] = query;
+  Json result = route == agent::Route::layout ? agent::resolve_layout(query, scan)
+                                              : text_fallback(query, scan, agent::resolve_direct(query, scan));
+  out["resolved"] = truth(result, "resolved");
+  out["element"] = result.value("element", Json(nullptr));
+  Ranking ranking = route == agent::Route::layout ? rank_layout(query, scan) : rank_direct(query, result, scan);
+  out["anchor"] = ranking.anchor;
+  out["rule"] = ranking.rule;
+  out["candidates"] = ranking.candidates;
+  out["set_aside"] = ranking.set_aside;
+  if (!out["resolved"].get<bool>())
+    out["near_misses"] = agent::near_candidates(string_at(query, "target"), scan.elements, scan.text_elements);
+  out["result"] = result;
+  return out;
+}
+
+}  // namespace vantle::explain
+
+namespace vantle::explain {
+
+namespace {
+
+std::string field(const Json& record, const char* key) {
+  return record.is_object() && record.contains(key) && record[key].is_string() ? record[key].get<std::string>()
+                                                                               : std::string();
+}
+
+std::string label_of(const Json& record) {
+  const Json& attrs = record.is_object() && record.contains("attributes") ? record["attributes"] : Json();
+  return field(attrs, "_label");
+}
+
+std::string box_of(const Json& record) {
+  if (!record.is_object() || !record.contains("bounding_box") || !record["bounding_box"].is_object()) return "none";
+  const Json& box = record["bounding_box"];
+  std::string out;
+  for (const char* key : {"x", "y", "width", "height"}) {
+    out += (out.empty() ? "" : " ") + std::string(key) + "=" + (box.contains(key) ? box[key].dump() : "?");
+  }
+  return out;
+}
+
+std::string one_line(const Json& record) {
+  std::string line = "<" + field(record, "tag") + "> " + text::quoted(field(record, "text"));
+  std::string label = label_of(record);
+  if (!label.empty()) line += " label " + text::quoted(label);
+  return line + " [" + box_of(record) + "] " + field(record, "xpath");
+}
+
+std::string element_block(const Json& record) {
+  return "  tag:   " + field(record, "tag") + "\n" +
+         "  text:  " + text::quoted(field(record, "text")) + "\n" +
+         "  label: " + text::quoted(label_of(record)) + "\n" +
+         "  box:   " + box_of(record) + "\n" +
+         "  path:  " + field(record, "xpath") + "\n";
+}
+
+std::string list_block(const Json& explanation) {
+  std::string out;
+  const Json& candidates = explanation["candidates"];
+  out += "Candidates (" + std::to_string(candidates.size()) + "), ordered by: " + field(explanation, "rule") + "\n";
+  for (const auto& c : candidates) {
+    out += std::string(c["chosen"].get<bool>() ? "  * " : "    ") + std::to_string(c["rank"].get<int>()) + ". " +
+           one_line(c["element"]) + "\n        " + field(c, "why") + "\n";
+  }
+  const Json& aside = explanation["set_aside"];
+  if (!aside.empty()) out += "Set aside (" + std::to_string(aside.size()) + "):\n";
+  for (const auto& a : aside) out += "    - " + one_line(a["element"]) + "\n        " + field(a, "why") + "\n";
+  return out;
+}
+
+}  // namespace
+
+std::string render(const Json& e) {
+  std::string out = "Instruction: " + field(e, "instruction") + "\n";
+  if (!field(e, "url").empty()) out += "Page:        " + field(e, "url") + "\n";
+  out += "Parsed:      " + e["parsed"].dump() + "\n";
+  out += "Strategy:    " + field(e, "strategy") + " (" + field(e, "reason") + ")\n";
+  if (!e.contains("query")) return out + "Result:      nothing to resolve offline\n";
+  if (e["query"]["target"] != e["parsed"]["target"])
+    out += "Looked for:  " + text::quoted(field(e["query"], "target")) + "\n";
+  if (e.contains("anchor") && !e["anchor"].is_null()) out += "Anchor:      " + one_line(e["anchor"]) + "\n";
+  const Json& result = e["result"];
+  if (result.contains("verified"))
+    out += std::string("Verified:    ") + (result["verified"] == true ? "yes" : "no") + "\n";
+  if (result.contains("extracted")) out += "Extracted:   " + text::quoted(field(result, "extracted")) + "\n";
+  if (e["resolved"].get<bool>()) {
+    out += "Result:      resolved\nElement:\n" + element_block(e["element"]);
+  } else {
+    out += "Result:      not resolved\n";
+    std::vector<std::u32string> near;
+    for (const auto& n : e["near_misses"]) near.push_back(text::decode(n.get<std::string>()));
+    if (!near.empty()) out += "Closest:     " + text::encode(text::quoted_list(near)) + "\n";
+  }
+  return out + list_block(e);
+}
+
+}  // namespace vantle::explain
