@@ -106,23 +106,28 @@ Outcome run_validate(const std::vector<std::string>& args) {
 
 }  // namespace
 
-Instructions instruction_lines(std::string_view content) {
+std::vector<std::u32string> file_lines(std::string_view content) {
   std::u32string all = text::decode(content);
   if (!all.empty() && all[0] == 0xFEFF) all.erase(0, 1);  // byte order mark
-  Instructions out;
-  int number = 0;
+  std::vector<std::u32string> lines;
   size_t start = 0;
   while (start < all.size()) {
     size_t end = all.find_first_of(U"\r\n", start);
     if (end == std::u32string::npos) end = all.size();
-    std::u32string_view line(all.data() + start, end - start);
-    ++number;
-    if (!is_skipped(line)) {
-      out.texts.emplace_back(line);
-      out.lines.push_back(number);
-    }
+    lines.emplace_back(all, start, end - start);
     // \r\n, \r and \n each end one line.
     start = end + ((end + 1 < all.size() && all[end] == U'\r' && all[end + 1] == U'\n') ? 2 : 1);
+  }
+  return lines;
+}
+
+Instructions instruction_lines(std::string_view content) {
+  std::vector<std::u32string> lines = file_lines(content);
+  Instructions out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (is_skipped(lines[i])) continue;
+    out.texts.push_back(lines[i]);
+    out.lines.push_back(static_cast<int>(i) + 1);
   }
   return out;
 }

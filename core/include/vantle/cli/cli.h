@@ -51,4 +51,8 @@ struct Instructions {
 };
 Instructions instruction_lines(std::string_view content);
 
+/// The lines of a file's text, without their line ends (\r\n, \r or \n) and
+/// without a leading byte order mark; line i is line number i + 1.
+std::vector<std::u32string> file_lines(std::string_view content);
+
 }  // namespace vantle::cli

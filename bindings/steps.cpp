@@ -1,0 +1,89 @@
+// vantle._steps: plain-English test files (test_*.steps) as pytest tests.
+// The collector and item classes live in vantle.harness.steps_plugin; they
+// hand over to these routines at once. The agent is the harness's `agent`
+// fixture, so it is made, closed and has its steps filed like any other.
+
+#include <nanobind/nanobind.h>
+#include <nanobind/stl/string.h>
+
+#include <stdexcept>
+
+#include "common/convert.h"
+#include "vantle/harness/steps_file.h"
+#include "vantle/text/text.h"
+
+namespace nb = nanobind;
+using namespace nb::literals;
+using namespace vantle;
+
+namespace {
+
+/// A steps test failed: what() names FILE:LINE and the reason.
+class StepsFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+nb::bytes read_bytes(nb::handle path) {
+  nb::object file = nb::module_::import_("builtins").attr("open")(path, "rb");
+  nb::object data;
+  try {
+    data = file.attr("read")();
+  } catch (...) {
+    file.attr("close")();
+    throw;
+  }
+  file.attr("close")();
+  return nb::borrow<nb::bytes>(data);
+}
+
+nb::dict test_record(const harness::StepsTest& test, const std::string& issues) {
+  nb::list steps;
+  for (const auto& step : test.steps) steps.append(nb::make_tuple(step.line, py::to_str(step.text)));
+  nb::dict out;
+  out["name"] = py::to_str(test.name);
+  out["line"] = test.line;
+  out["steps"] = steps;
+  out["issues"] = py::to_str(issues);
+  return out;
+}
+
+// Every test of a file with issues carries all of them: the file fails as a whole.
+nb::list read_tests(nb::handle path, const std::string& shown_as, nb::handle default_name) {
+  nb::bytes raw = read_bytes(path);
+  harness::StepsFile file = harness::read_steps(std::string_view(raw.c_str(), raw.size()), py::u32(default_name));
+  std::string issues = harness::issue_report(file, shown_as);
+  nb::list tests;
+  for (const auto& test : file.tests) tests.append(test_record(test, issues));
+  return tests;
+}
+
+// A file with issues fails every one of its tests here, before any agent exists.
+void run_steps(nb::handle agent, nb::handle test, const std::string& shown_as) {
+  std::string issues = py::utf8(test["issues"]);
+  if (!issues.empty()) throw StepsFailure(issues);
+  nb::object step_failed = nb::module_::import_("vantle").attr("StepFailed");
+  for (nb::handle step : test["steps"]) {
+    int line = nb::cast<int>(step[0]);
+    try {
+      agent.attr("run")(step[1]);
+    } catch (nb::python_error& error) {
+      if (!error.matches(step_failed)) throw;
+      std::string message = py::utf8(nb::str(error.value()));
+      throw StepsFailure(harness::step_failure(shown_as, line, message));
+    }
+  }
+}
+
+}  // namespace
+
+NB_MODULE(_steps, m) {
+  m.doc() = "Plain-English test files (test_*.steps) as pytest tests.";
+  nb::exception<StepsFailure>(m, "StepsFailed", PyExc_AssertionError);
+  m.def("read_tests", &read_tests, "path"_a, "shown_as"_a, "default_name"_a,
+        "The tests of a steps file: dicts with name, line, steps ((line, instruction) pairs) and issues "
+        "(every validation issue of the file as 'FILE:LINE: issue' lines, empty when clean).");
+  m.def("run_steps", &run_steps, "agent"_a.none(), "test"_a, "shown_as"_a,
+        "Run one test of a steps file on `agent`, in order. Raises StepsFailed with 'FILE:LINE: message' at "
+        "the first failing step, or with the file's issues when it has any (then `agent` is not used).");
+}
