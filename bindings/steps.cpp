@@ -75,6 +75,28 @@ void run_steps(nb::handle agent, nb::handle test, const std::string& shown_as) {
   }
 }
 
+// Agents leave the page snapshot of a failed step next to the report; they
+// learn where it is from VANTLE_REPORT_DIR, set for the run and restored after.
+constexpr const char* REPORT_DIR_VARIABLE = "VANTLE_REPORT_DIR";
+
+void configure(nb::handle config) {
+  nb::object reporter = config.attr("pluginmanager").attr("get_plugin")("vantle_reporter");
+  if (reporter.is_none() || !nb::hasattr(reporter, "report_path")) return;
+  nb::module_ os = nb::module_::import_("os");
+  nb::object environ = os.attr("environ");
+  nb::setattr(config, "_vantle_report_dir_before", environ.attr("get")(REPORT_DIR_VARIABLE));
+  nb::object path = os.attr("path");
+  environ[REPORT_DIR_VARIABLE] = path.attr("dirname")(path.attr("abspath")(reporter.attr("report_path")));
+}
+
+void unconfigure(nb::handle config) {
+  if (!nb::hasattr(config, "_vantle_report_dir_before")) return;
+  nb::object before = config.attr("_vantle_report_dir_before");
+  nb::object environ = nb::module_::import_("os").attr("environ");
+  if (before.is_none()) environ.attr("pop")(REPORT_DIR_VARIABLE, nb::none());
+  else environ[REPORT_DIR_VARIABLE] = before;
+}
+
 }  // namespace
 
 NB_MODULE(_steps, m) {
@@ -86,4 +108,8 @@ NB_MODULE(_steps, m) {
   m.def("run_steps", &run_steps, "agent"_a.none(), "test"_a, "shown_as"_a,
         "Run one test of a steps file on `agent`, in order. Raises StepsFailed with 'FILE:LINE: message' at "
         "the first failing step, or with the file's issues when it has any (then `agent` is not used).");
+  m.def("configure", &configure, "config"_a,
+        "Point VANTLE_REPORT_DIR at the report's directory for the run, where agents leave the page "
+        "snapshot of a failed step.");
+  m.def("unconfigure", &unconfigure, "config"_a, "Restore VANTLE_REPORT_DIR as it was before the run.");
 }

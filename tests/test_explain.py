@@ -191,3 +191,24 @@ def test_explain_on_a_real_scan_picks_what_the_live_agent_picked(server, tmp_pat
             (snapshot,) = tmp_path.glob("*.json")
             explained = _explain.explain(snapshot, instruction)
             assert explained["element"]["attributes"]["id"] == acted_on, instruction
+
+
+@pytest.mark.browser
+def test_a_failed_step_leaves_its_scan_next_to_the_report_for_explain(server, tmp_path, monkeypatch):
+    from vantle import StepFailed, WebAgent
+
+    monkeypatch.delenv("VANTLE_SAVE_SNAPSHOTS", raising=False)
+    monkeypatch.setenv("VANTLE_REPORT_DIR", str(tmp_path))
+    with WebAgent(url=f"{server}/explain/choices.html", timeout_ms=300) as agent:
+        agent.run('click "Add"')
+        assert not (tmp_path / "snapshots").exists()
+        with pytest.raises(StepFailed) as failure:
+            agent.run('click "Checkout"')
+    (snapshot,) = (tmp_path / "snapshots").glob("*.json")
+    assert str(failure.value).endswith(f" Page snapshot: {snapshot}")
+    assert agent._steps[-1]["message"] == str(failure.value)
+    assert json.loads(snapshot.read_text())["url"].endswith("/explain/choices.html")
+    missed = vantle(snapshot, 'click "Checkout"', cwd=tmp_path)
+    found = vantle(snapshot, 'click "Add"', cwd=tmp_path)
+    assert (missed.returncode, found.returncode) == (1, 0)
+    assert "  path:  /html[1]/body[1]/div[1]/button[2]\n" in found.stdout.decode()

@@ -137,7 +137,9 @@ def test_a_user_without_python_files_runs_steps_on_a_real_browser(pytester):
                                              'verify text "Balance" is visible\n')
     result = pytester.runpytest_subprocess("--vantle-report=out/report.html", *LEAN)
     result.assert_outcomes(passed=2, failed=1)
-    result.stdout.fnmatch_lines(["test_account.steps:7: Step 'verify text \"Balance\" is visible' failed*"])
+    result.stdout.fnmatch_lines(["test_account.steps:7: Step 'verify text \"Balance\" is visible' failed*"
+                                 " Page snapshot: */out/snapshots/*.json"])
+    assert len(list((pytester.path / "out" / "snapshots").glob("*.json"))) == 1
     report = html.unescape((pytester.path / "out" / "report.html").read_text())
     for shown in ("test_login.steps", "type standard_user into", "shows the balance"):
         assert shown in report

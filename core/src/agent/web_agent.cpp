@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include "vantle/agent/messages.h"
 #include "vantle/agent/retry.h"
 #include "vantle/agent/steps.h"
+#include "vantle/browser/page_scanner.h"
 #include "vantle/text/text.h"
 
 namespace vantle::agent {
@@ -92,16 +94,18 @@ WebAgent::WebAgent(std::shared_ptr<Host> host, BrowserManagerPtr manager, Engine
 
 Json WebAgent::run(std::u32string_view instruction) {
   std::string text = text::encode(instruction);
+  last_scan_.reset();
   try {
     Json value = execute(instruction, text);
     record_step_(passed_step(text));
     return value;
   } catch (const StepFailure& failure) {
-    record_step_(failed_step(text, failure.what(), screenshot()));
-    throw;
+    std::string message = with_snapshot(failure.what());
+    record_step_(failed_step(text, message, screenshot()));
+    throw StepFailure(message);
   } catch (const std::exception& error) {
     // Anything unexpected still leaves its step in the report.
-    record_step_(failed_step(text, step_failed(text, error.what()), screenshot()));
+    record_step_(failed_step(text, with_snapshot(step_failed(text, error.what())), screenshot()));
     throw;
   }
 }
@@ -286,6 +290,7 @@ Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep
     refuse_while_dialog(text);
   }
 
+  last_scan_ = std::shared_ptr<const PageScan>(last, &last->scan);
   const Json& result = last->result;
   std::string target = text_of(query, "target");
   if (!settled(result)) {
@@ -334,6 +339,22 @@ Json WebAgent::act(const ParsedStep& step, const Json& record, const Json& eleme
   if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, action_timeout_ms()));
   if (!error->empty()) throw StepFailure(step_failed(text, *error));
   return *out;
+}
+
+// The plug-in names the report's directory in VANTLE_REPORT_DIR; without it
+// there is nowhere the user would look for the file.
+std::string WebAgent::with_snapshot(const std::string& message) {
+  std::string dir = last_scan_ ? host_->env("VANTLE_REPORT_DIR") : std::string();
+  if (dir.empty()) return message;
+  try {
+    Json url = manager_->page()->attr("url")->value();
+    std::string path = browser::write_snapshot((std::filesystem::path(dir) / "snapshots").string(),
+                                               browser::local_timestamp(), url.is_string() ? url.get<std::string>() : "",
+                                               last_scan_->elements, last_scan_->text_elements);
+    return message + " Page snapshot: " + path;
+  } catch (const std::exception&) {
+    return message;  // a step's failure matters more than its snapshot
+  }
 }
 
 std::string WebAgent::screenshot() {

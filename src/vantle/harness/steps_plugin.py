@@ -10,6 +10,15 @@ import pytest
 from vantle import _steps
 
 
+@pytest.hookimpl(trylast=True)
+def pytest_configure(config):
+    _steps.configure(config)
+
+
+def pytest_unconfigure(config):
+    _steps.unconfigure(config)
+
+
 def pytest_collect_file(file_path, parent):
     if file_path.suffix == ".steps" and file_path.name.startswith("test_"):
         return StepsFile.from_parent(parent, path=file_path)

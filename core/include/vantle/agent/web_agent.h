@@ -58,12 +58,16 @@ class WebAgent {
   RunEnd guarded(std::function<void()> work, double timeout_ms);
   std::string screenshot();
   double action_timeout_ms() const;
+  std::string with_snapshot(const std::string& message);
 
   std::shared_ptr<Host> host_;
   BrowserManagerPtr manager_;
   EnginePtr engine_;
   AgentOptions options_;
   std::function<void(const Json&)> record_step_;
+  // The current step's latest scan, kept so that a failure can leave it
+  // next to the report for `vantle explain`.
+  std::shared_ptr<const PageScan> last_scan_;
 };
 
 /// The parsed step as the modules' record: action, target, value, ordinal
