@@ -81,7 +81,7 @@ def test_odd_bytes_and_names_do_not_break_it(tmp_path):
     (["validate", "--help"], 0, "stdout", "usage: vantle validate FILE..."),
     (["validate", "a.steps", "-h"], 0, "stdout", "exit status:"),
     ([], 2, "stderr", "vantle: no command given"),
-    (["explain"], 2, "stderr", "vantle: unknown command 'explain'"),
+    (["explode"], 2, "stderr", "vantle: unknown command 'explode'"),
     (["validate"], 2, "stderr", "vantle validate: no instruction file given"),
     (["validate", "--strict", "a.steps"], 2, "stderr", "unknown option '--strict'"),
 ])
