@@ -142,6 +142,7 @@ void add_dialogs_and_text(nb::class_<PyActions>& cls) {
 }  // namespace
 
 NB_MODULE(actions, m) {
+  vantle::py::register_interrupts();
   m.doc() = "Executes browser interactions on resolved page elements via Playwright.";
   py::register_action_errors();
   add_constants(m);

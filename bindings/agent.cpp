@@ -335,6 +335,7 @@ struct PyWebAgent {
 }  // namespace
 
 NB_MODULE(_agent, m) {
+  vantle::py::register_interrupts();
   m.doc() = "The agent that runs plain-English steps on a live Chromium page.";
 
   nb::class_<DialogListener>(m, "_DialogListener", nb::dynamic_attr(),

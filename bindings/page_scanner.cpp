@@ -107,6 +107,7 @@ nb::tuple as_tuple(const std::vector<std::string>& items) {
 }  // namespace
 
 NB_MODULE(page_scanner, m) {
+  vantle::py::register_interrupts();
   m.doc() = "Scans a live Playwright page into element descriptors and text elements.";
 
   m.attr("_NATIVE_TAGS") = as_tuple(br::NATIVE_TAGS);

@@ -13,6 +13,24 @@ nb::object to_python(const browser::Arg& arg) {
 
 }  // namespace
 
+void throw_python_error() {
+  auto error = std::make_shared<nb::python_error>();
+  if (error->matches(PyExc_Exception)) throw nb::python_error(std::move(*error));
+  PyInterrupt interrupt;
+  interrupt.error = std::move(error);
+  throw interrupt;
+}
+
+void register_interrupts() {
+  nb::register_exception_translator([](const std::exception_ptr& p, void*) {
+    try {
+      std::rethrow_exception(p);
+    } catch (const PyInterrupt& e) {
+      e.error->restore();
+    }
+  });
+}
+
 browser::RemotePtr wrap(nb::handle obj) {
   return std::make_shared<PyRemote>(nb::borrow(obj));
 }
@@ -36,7 +54,7 @@ browser::RemotePtr PyRemote::call(std::string_view method, const browser::Args& 
   nb::dict kw;
   for (const auto& [k, a] : kwargs) kw[nb::str(k.c_str())] = to_python(a);
   PyObject* result = PyObject_Call(fn.ptr(), nb::tuple(pos).ptr(), kw.ptr());
-  if (!result) throw nb::python_error();
+  if (!result) throw_python_error();
   return std::make_shared<PyRemote>(nb::steal(result));
 }
 
@@ -44,7 +62,7 @@ browser::Json PyRemote::value() { return to_json(obj_); }
 
 bool PyRemote::truthy() {
   int result = PyObject_IsTrue(obj_.ptr());
-  if (result < 0) throw nb::python_error();
+  if (result < 0) throw_python_error();
   return result != 0;
 }
 

@@ -26,6 +26,20 @@ class PyRemote final : public browser::Remote {
   nb::object obj_;
 };
 
+/// A Python error that is not an Exception (KeyboardInterrupt, SystemExit, a
+/// test runner's time-out): carried through the core as an Interrupt.
+struct PyInterrupt final : browser::Interrupt {
+  std::shared_ptr<nb::python_error> error;
+};
+
+/// Throws the Python error in flight: as a PyInterrupt when it must end the
+/// run, otherwise as nanobind's python_error.
+[[noreturn]] void throw_python_error();
+
+/// Makes a PyInterrupt that leaves the module raise its original Python error.
+/// Every module that lets the core call Python objects registers it.
+void register_interrupts();
+
 /// Wraps a Python object for the core.
 browser::RemotePtr wrap(nb::handle obj);
 /// The Python object behind a remote created by wrap() (None for null).

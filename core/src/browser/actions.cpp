@@ -66,6 +66,7 @@ bool attempt(std::exception_ptr& last, Attempt&& run) {
     run();
     return true;
   } catch (...) {
+    rethrow_interrupt();
     last = std::current_exception();
     return false;
   }
@@ -114,6 +115,7 @@ RemotePtr Actions::element_handle(const Json& element) const {
     try {
       return locator->attr("first")->call("element_handle", {}, {{"timeout", Json(HANDLE_TIMEOUT_MS)}});
     } catch (...) {
+      rethrow_interrupt();
       // Not there (any more) by its attributes: look at the scan-time point.
     }
   }
@@ -135,6 +137,7 @@ bool Actions::dialog_pending() const {
     RemotePtr dialog = browser_manager_->call("get_dialog");
     return dialog && dialog->truthy();
   } catch (...) {
+    rethrow_interrupt();
     return false;
   }
 }
@@ -164,6 +167,7 @@ std::string Actions::click(const Json& element) const {
     page_->call("wait_for_load_state", {Json("domcontentloaded")});
     return text_field(element, "text");
   } catch (...) {
+    rethrow_interrupt();
     fail_all("Failed to click element ", element, last);
   }
 }
@@ -196,6 +200,7 @@ void Actions::type_text(const Json& element, std::string_view text) const {
     page_->attr("mouse")->call("click", {Json(at.x), Json(at.y)});
     type_here(text);
   } catch (...) {
+    rethrow_interrupt();
     fail_all("Failed to type into element ", element, last);
   }
 }

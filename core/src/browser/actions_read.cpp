@@ -41,6 +41,7 @@ std::string Actions::select_option(const Json& element, std::string_view value) 
   try {
     return select_native(element, value);
   } catch (...) {
+    rethrow_interrupt();
     return select_custom(element, value);
   }
 }
@@ -74,6 +75,7 @@ std::string Actions::select_custom(const Json& element, std::string_view value) 
       option->call("click");
       return std::string(value);
     } catch (...) {
+      rethrow_interrupt();
       // Not this kind of option list: try the next selector.
     }
   }

@@ -20,6 +20,25 @@ namespace vantle::browser {
 
 using Json = nlohmann::ordered_json;
 
+/// An error that must end the run instead of being handled as one element's
+/// failure: a user's interrupt, the test runner's time limit. It is not a
+/// std::exception, so per-element error handling never swallows it.
+class Interrupt {
+ public:
+  virtual ~Interrupt() = default;
+};
+
+/// For catch (...) blocks that give up on one element or one attempt: lets an
+/// Interrupt in flight go on.
+inline void rethrow_interrupt() {
+  try {
+    throw;
+  } catch (const Interrupt&) {
+    throw;
+  } catch (...) {
+  }
+}
+
 class Remote;
 using RemotePtr = std::shared_ptr<Remote>;
 
