@@ -1,4 +1,7 @@
-"""Element descriptors read from a live test page, the way a scan would record them."""
+"""Element descriptors read from a live test page, the way a scan would record them,
+and the fixture that opens the action test pages."""
+
+import pytest
 
 DESCRIBE_JS = """el => {
     const path = [];
@@ -34,3 +37,15 @@ def describe(page, selector, **changes):
 
 def hits(page):
     return page.evaluate("window.hits")
+
+
+@pytest.fixture
+def on_page(open_page):
+    """Opens a page of tests/pages/actions; a stale locator gives up after two seconds."""
+
+    def _open(name):
+        page = open_page(f"actions/{name}")
+        page.set_default_timeout(2000)
+        return page
+
+    return _open

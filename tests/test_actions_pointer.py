@@ -5,24 +5,12 @@ the centre of its scan-time box."""
 import pytest
 from playwright.sync_api import Error as PlaywrightError
 
-from actions_helpers import describe, hits
+from actions_helpers import describe, hits, on_page  # noqa: F401 (fixture)
 from vantle.engine.browser.actions import Actions
 
 pytestmark = pytest.mark.browser
 
 STALE_XPATH = "/html[1]/body[1]/div[9]"
-
-
-@pytest.fixture
-def on_page(open_page):
-    """Opens a page of tests/pages/actions; a stale locator gives up after two seconds."""
-
-    def _open(name):
-        page = open_page(f"actions/{name}")
-        page.set_default_timeout(2000)
-        return page
-
-    return _open
 
 
 class TestLocators:

@@ -4,20 +4,10 @@ drop-downs through each kind of option selector, and the final failure."""
 import pytest
 from playwright.sync_api import Error as PlaywrightError
 
-from actions_helpers import describe
+from actions_helpers import describe, on_page  # noqa: F401 (fixture)
 from vantle.engine.browser.actions import Actions
 
 pytestmark = pytest.mark.browser
-
-
-@pytest.fixture
-def on_page(open_page):
-    def _open(name):
-        page = open_page(f"actions/{name}")
-        page.set_default_timeout(2000)
-        return page
-
-    return _open
 
 
 class TestNative:
