@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "page_scripts.h"
 #include "vantle/agent/messages.h"
 #include "vantle/agent/retry.h"
 #include "vantle/agent/steps.h"
@@ -16,14 +17,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Resolves on the page's next DOM change, or after `ms` at the latest.
-const char* const kChangeScript = R"JS((ms) => new Promise((resolve) => {
-  let timer = 0;
-  const observer = new MutationObserver(() => done());
-  const done = () => { observer.disconnect(); clearTimeout(timer); resolve(true); };
-  observer.observe(document, {subtree: true, childList: true, attributes: true, characterData: true});
-  timer = setTimeout(done, ms);
-}))JS";
+const char* const kChangeScript = browser::js::change_observer;
 
 // Longest a failed step waits for its screenshot.
 constexpr double kScreenshotMs = 5000;

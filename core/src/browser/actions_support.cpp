@@ -1,11 +1,17 @@
-// Tables, CSS identifier escaping and the error type of the browser actions.
+// Tables, in-page scripts, CSS identifier escaping and the error type of the browser actions.
 
 #include <cstdio>
 
+#include "page_scripts.h"
 #include "vantle/browser/actions.h"
 #include "vantle/text/text.h"
 
 namespace vantle::browser {
+
+const char* const SCROLL_JS = js::scroll_into_view;
+const char* const POINT_JS = js::element_at_point;
+const char* const SELECTED_LABEL_JS = js::selected_label;
+const char* const SELECT_TEXT_JS = js::select_text;
 
 const std::vector<std::pair<std::string, std::string>> KEYMAP = {
     {"enter", "Enter"},         {"return", "Enter"},       {"escape", "Escape"},

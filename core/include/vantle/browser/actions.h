@@ -30,16 +30,13 @@ extern const std::vector<std::pair<std::string, std::string>> KEYMAP;
 std::string playwright_key(std::string_view key);
 
 /// Run on the element before clicking or typing.
-inline constexpr const char* SCROLL_JS = "el => el.scrollIntoView({block: 'center', behavior: 'instant'})";
+extern const char* const SCROLL_JS;
 /// The topmost element at a viewport point; the argument is [x, y].
-inline constexpr const char* POINT_JS = "([x, y]) => document.elementFromPoint(x, y)";
+extern const char* const POINT_JS;
 /// The label of a native select's selected option, evaluated on its locator.
-inline constexpr const char* SELECTED_LABEL_JS =
-    "el => el.options[el.selectedIndex] ? el.options[el.selectedIndex].text : ''";
+extern const char* const SELECTED_LABEL_JS;
 /// The same label, evaluated with an element handle as argument by extract_text.
-inline constexpr const char* SELECT_TEXT_JS =
-    "el => {\n                    const opt = el.options[el.selectedIndex];\n"
-    "                    return opt ? opt.text : '';\n                }";
+extern const char* const SELECT_TEXT_JS;
 
 /// Waits, in milliseconds.
 inline constexpr int HANDLE_TIMEOUT_MS = 2000;  // locator attempt of element_handle

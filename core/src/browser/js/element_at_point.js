@@ -1,0 +1,1 @@
+([x, y]) => document.elementFromPoint(x, y)

@@ -1,0 +1,1 @@
+el => el.scrollIntoView({block: 'center', behavior: 'instant'})

@@ -1,0 +1,4 @@
+el => {
+                    const opt = el.options[el.selectedIndex];
+                    return opt ? opt.text : '';
+                }

@@ -1,0 +1,1 @@
+el => el.options[el.selectedIndex] ? el.options[el.selectedIndex].text : ''
