@@ -48,6 +48,18 @@ def test_issues_carry_the_files_own_line_numbers(files):
     ]
 
 
+# Every instruction the parser calls malformed is an issue here too.
+def test_malformed_separators_are_issues(tmp_path):
+    write(tmp_path / "a.steps", 'type into "Email"\nSELECT FROM list\n')
+    run = vantle("validate", "a.steps", cwd=tmp_path)
+    assert run.returncode == 1
+    assert run.stdout.decode().splitlines() == [
+        "a.steps:1: `type` instruction missing text to type. Expected: type <text> into <target>",
+        "a.steps:2: `select` instruction missing value to select. Expected: select <value> from <target>",
+        "2 issues in 1 of 1 file",
+    ]
+
+
 @pytest.mark.parametrize("content, summary", [
     (b"", "1 file, 0 instructions: no issues"),
     (b"\xef\xbb\xbfclick x\n", "1 file, 1 instruction: no issues"),

@@ -161,6 +161,7 @@ def test_command_exits_2_on_unreadable_or_malformed_snapshots(tmp_path, content,
     (["snap.json"], "expected a snapshot file and an instruction"),
     (["snap.json", "click x", "more"], "too many arguments"),
     (["snap.json", "jump over"], "Unrecognised instruction: "),
+    (["snap.json", "type into Email"], "Malformed instruction: 'type into Email'. Expected: type <text> into"),
 ])
 def test_command_exits_2_on_bad_arguments(snapshot_file, args, message):
     run = vantle(*args, cwd=snapshot_file.parent)

@@ -145,6 +145,26 @@ class TestFindAnchor:
         t = txt(text)
         assert (self.anchor([], [t]) is t) is hit
 
+    def test_text_prefix_tier_takes_the_smallest_of_all_its_entries(self):
+        big, small = txt("Total  (3)", w=300, h=30), txt("total(3)", y=100, w=20, h=20)
+        go = el(text="Go", x=40, y=100)
+        assert self.anchor([go], [big, small]) is small
+        assert resolve("button right of Total", [go], [big, small])["element"] is go
+
+    def test_text_prefix_tier_prefers_an_interactable_entry(self):
+        text, button = txt("Total due", w=20, h=10), el(text="Total (2)", y=100, w=200, h=40)
+        assert self.anchor([button], [text]) is button
+
+    def test_text_prefix_tier_ties_go_to_the_earliest(self):
+        first, second = txt("Total a", w=30), txt("Total b", y=50, w=30)
+        assert self.anchor([], [second, first]) is first
+
+    def test_attribute_prefix_tier_takes_the_smallest_of_all_its_entries(self):
+        big = el("input", w=300, h=30, placeholder="Total amount")
+        small = el("input", y=50, w=30, h=20, **{"aria-label": "Total due"})
+        text = txt("Other", y=90)
+        assert self.anchor([big, small], [text]) is small
+
     def test_attribute_prefix_needs_a_space(self):
         a, b = el("input", _label="Total(x)"), el("input", y=40, **{"aria-label": "Total amount"})
         assert self.anchor([a, b]) is b

@@ -77,6 +77,13 @@ def test_parse_record(instruction, expected):
         ('extract text from "Third party"', rec("extract_text", "Third party", ordinal=1, literal=True)),
         ('click second "Add to cart"', rec("click", "Add to cart", ordinal=2, literal=True)),
         ('click second "first"', rec("click", "first", ordinal=2, literal=True)),
+        # the literal test is made on the rest as it stands, spaces of the literal included
+        ('click " first"', rec("click", " first", ordinal=1, literal=True)),
+        ('extract text from "second Row\t"', rec("extract_text", "second Row\t", ordinal=1, literal=True)),
+        # spaces before the opening quote are not part of the name: the literal survives,
+        # as it does for `Click   "Log in"`
+        ('click  "first"', rec("click", "first", ordinal=1, literal=True)),
+        ('extract text from   "Second"', rec("extract_text", "Second", ordinal=1, literal=True)),
     ],
 )
 def test_quoted_ordinal_word_is_a_name(instruction, expected):
@@ -115,7 +122,9 @@ def test_unrecognised_quotes_the_text_as_given(instruction, rendered):
 def test_separator_only_after_keyword_is_invalid(instruction, usage):
     with pytest.raises(InvalidInstructionError) as err:
         PARSER.parse(instruction)
-    assert str(err.value) == f"Unrecognised instruction: {instruction!r}. Expected: {usage}"
+    # its own message: callers tell an unknown form from a malformed one by the prefix
+    assert str(err.value) == f"Malformed instruction: {instruction!r}. Expected: {usage}"
+    assert PARSER.validate(instruction), "validation must not call it clean"
 
 
 def test_error_type_is_a_value_error_of_this_module():
@@ -247,7 +256,7 @@ def test_any_text_gives_a_record_or_invalid_instruction(instruction):
     try:
         record = PARSER.parse(instruction)
     except InvalidInstructionError as err:
-        assert str(err).startswith("Unrecognised instruction: ")
+        assert str(err).startswith(("Unrecognised instruction: ", "Malformed instruction: "))
         return
     check_record(instruction, record)
 

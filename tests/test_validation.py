@@ -65,8 +65,17 @@ def test_validate(instruction, issues):
 @pytest.mark.parametrize("instruction", ['type into "Email"', "TYPE into the box"])
 def test_type_into_without_text_reports_missing_text(instruction):
     assert PARSER.validate(instruction) == [NO_TEXT]
-    with pytest.raises(InvalidInstructionError):
+    with pytest.raises(InvalidInstructionError, match="^Malformed instruction: "):
         PARSER.parse(instruction)
+
+
+NO_VALUE = "`select` instruction missing value to select. Expected: select <value> from <target>"
+
+
+# The same holds for select: an instruction parse() rejects is never called clean.
+@pytest.mark.parametrize("instruction", ["select from Country", "SELECT FROM list", 'select  from "Country"'])
+def test_select_from_without_value_reports_missing_value(instruction):
+    assert PARSER.validate(instruction) == [NO_VALUE]
 
 
 @pytest.mark.parametrize(

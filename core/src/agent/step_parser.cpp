@@ -117,8 +117,7 @@ ParsedStep value_into_target(const Step& s, const std::string& action, size_t pr
   // The only separator may begin inside the prefix ("type into X"): there is
   // then no value at all, which is not an instruction we can act on.
   if (pos == std::u32string::npos)
-    throw InvalidInstruction(U"Unrecognised instruction: " + text::quoted(s.original) +
-                             U". Expected: " + u32(usage));
+    throw InvalidInstruction(U"Malformed instruction: " + text::quoted(s.original) + U". Expected: " + u32(usage));
   std::u32string value = slice(s.stripped, prefix, pos);
   std::u32string raw_target = slice(s.stripped, pos + separator.size());
   std::u32string trimmed = text::strip(raw_target);
@@ -129,8 +128,11 @@ ParsedStep value_into_target(const Step& s, const std::string& action, size_t pr
 
 // A quoted name that happens to be an ordinal word ("first") or to begin with
 // one ("First Class") names the element; only an unquoted word is an ordinal.
+// The rest is tested as it stands, so a literal with its own spaces
+// (`click " first"`) survives, and trimmed, so spaces before the opening
+// quote (`click  "first"`) keep the literal as they do for any quoted name.
 std::pair<int, std::u32string> ordinal_of(const Step& s, std::u32string raw_target) {
-  if (s.literal(text::strip(raw_target))) return {1, std::move(raw_target)};
+  if (s.literal(raw_target) || s.literal(text::strip(raw_target))) return {1, std::move(raw_target)};
   return extract_ordinal(raw_target);
 }
 

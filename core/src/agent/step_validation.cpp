@@ -10,7 +10,18 @@ namespace {
 
 using Issues = std::vector<std::u32string>;
 
-const std::u32string type_usage = U"Expected: type <text> into <target>";
+// "<verb> <value> <separator> <target>" and what to say when a part is missing.
+struct SeparatedForm {
+  std::u32string verb, separator, no_separator, no_value, no_target, usage;
+};
+
+const SeparatedForm type_form{U"type ", U" into ", U"`type` instruction missing `into` keyword.",
+                              U"`type` instruction missing text to type.",
+                              U"`type` instruction missing target field.", U"Expected: type <text> into <target>"};
+// A missing value is reported for select too: parse cannot act on `select from X`.
+const SeparatedForm select_form{U"select ", U" from ", U"`select` instruction missing `from` keyword.",
+                                U"`select` instruction missing value to select.", U"",
+                                U"Expected: select <value> from <target>"};
 
 std::u32string joined_states(const std::vector<std::pair<std::string, std::string>>& states) {
   std::vector<std::u32string> keys;
@@ -35,29 +46,25 @@ bool known_action(std::u32string_view word) {
 }
 
 // `raw` and `lower` share positions: lower-casing keeps one code point per code point.
-void check_type(std::u32string_view raw, std::u32string_view lower, Issues& issues) {
-  if (!text::starts_with(lower, U"type ")) return;
-  if (!text::contains(lower, U" into ")) {
-    issues.push_back(U"`type` instruction missing `into` keyword. " + type_usage);
+void check_separated(const SeparatedForm& form, std::u32string_view raw, std::u32string_view lower, Issues& issues) {
+  if (!text::starts_with(lower, form.verb)) return;
+  if (!text::contains(lower, form.separator)) {
+    issues.push_back(form.no_separator + U" " + form.usage);
     return;
   }
-  size_t into_pos = lower.find(U" into ", 5);
+  const size_t verb = form.verb.size();
+  size_t pos = lower.find(form.separator, verb);
   std::u32string value, target;
-  if (into_pos == std::u32string_view::npos) {
-    // "type into X": the "into" right after "type" is the separator, so the
-    // text to type is what is missing.
-    target = text::strip(raw.substr(std::min<size_t>(raw.size(), 10)));
+  if (pos == std::u32string_view::npos) {
+    // "type into X": the keyword right after the verb is the separator, so
+    // the value is what is missing.
+    target = text::strip(raw.substr(std::min(raw.size(), verb + form.separator.size() - 1)));
   } else {
-    value = text::strip(raw.substr(5, into_pos - 5));
-    target = text::strip(raw.substr(into_pos + 6));
+    value = text::strip(raw.substr(verb, pos - verb));
+    target = text::strip(raw.substr(pos + form.separator.size()));
   }
-  if (value.empty()) issues.push_back(U"`type` instruction missing text to type. " + type_usage);
-  if (target.empty()) issues.push_back(U"`type` instruction missing target field. " + type_usage);
-}
-
-void check_select(std::u32string_view lower, Issues& issues) {
-  if (text::starts_with(lower, U"select ") && !text::contains(lower, U" from "))
-    issues.push_back(U"`select` instruction missing `from` keyword. Expected: select <value> from <target>");
+  if (value.empty()) issues.push_back(form.no_value + U" " + form.usage);
+  if (target.empty() && !form.no_target.empty()) issues.push_back(form.no_target + U" " + form.usage);
 }
 
 void check_verify(std::u32string_view lower, Issues& issues) {
@@ -99,8 +106,8 @@ std::vector<std::u32string> validate(std::u32string_view instruction) {
     return {U"Unknown action " + text::quoted(word) +
             U". Expected one of: click, type, verify, hover, select, press, wait, find, extract, sendkeys."};
   Issues issues;
-  check_type(raw, lower, issues);
-  check_select(lower, issues);
+  check_separated(type_form, raw, lower, issues);
+  check_separated(select_form, raw, lower, issues);
   check_verify(lower, issues);
   check_verify_text(lower, issues);
   check_wait(raw, lower, issues);

@@ -68,7 +68,9 @@ cli::Outcome run_explain(const std::vector<std::string>& args) {
     try {
       explanation = explain(snapshot, text::decode(positional[1]));
     } catch (const BadInput& error) {
-      if (std::strncmp(error.what(), "Unrecognised instruction", 24) == 0) return trouble(error.what());
+      if (std::strncmp(error.what(), "Unrecognised instruction", 24) == 0 ||
+          std::strncmp(error.what(), "Malformed instruction", 21) == 0)
+        return trouble(error.what());
       throw;
     }
     return {explanation["resolved"].get<bool>() ? 0 : 1, render(explanation), ""};

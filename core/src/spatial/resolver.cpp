@@ -183,11 +183,15 @@ const Entry* Resolver::find_anchor(std::u32string_view anchor_text) const {
   }
   Entries tier = text_hits.empty() ? attr_hits : text_hits;
 
+  // Each prefix tier is collected whole: the choice below must see every
+  // namesake, or the first one in reading order would win whatever its size.
   const std::u32string spaced = anchor + U" ";
   const std::u32string bracketed = anchor + U"(";
-  for (size_t i = 0; tier.empty() && i < matrix_.size(); ++i)
-    if (text::starts_with(text_lower_[i], spaced) || text::starts_with(text_lower_[i], bracketed))
-      tier.push_back(&matrix_[i]);
+  if (tier.empty()) {
+    for (size_t i = 0; i < matrix_.size(); ++i)
+      if (text::starts_with(text_lower_[i], spaced) || text::starts_with(text_lower_[i], bracketed))
+        tier.push_back(&matrix_[i]);
+  }
   if (tier.empty()) {
     for (size_t i = 0; i < matrix_.size(); ++i)
       for (const auto& attr : attrs_lower_)
