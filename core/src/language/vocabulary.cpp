@@ -1,0 +1,195 @@
+#include "vantle/language/vocabulary.h"
+
+#include <algorithm>
+
+namespace vantle::language {
+
+const std::vector<Action>& actions() {
+  static const std::vector<Action> rows = {
+      {"click", Needs::element, true},
+      {"type", Needs::element, true},
+      {"hover", Needs::element, true},
+      {"select", Needs::element, true},
+      {"press_key", Needs::keys, true},
+      {"sendkeys", Needs::keys, true},
+      {"extract_text", Needs::element, true},
+      {"extract_text_spatial", Needs::text, true},
+      {"find_text", Needs::text, true},
+      {"find_exact_text", Needs::text, true},
+      {"verify_present", Needs::element, true},
+      {"verify_visible", Needs::element, true},
+      {"verify_enabled", Needs::element, true},
+      {"verify_disabled", Needs::element, true},
+      {"verify_text_present", Needs::text, true},
+      {"verify_text_visible", Needs::text, true},
+      {"verify_spatial_text", Needs::text, true},
+      {"accept_dialog", Needs::dialog, true},
+      {"dismiss_dialog", Needs::dialog, true},
+      {"verify_dialog", Needs::dialog, true},
+      {"wait", Needs::pause, false},
+      {"navigate", Needs::address, false},
+  };
+  return rows;
+}
+
+// Rows sharing a first word sit together and are tried in order; rows with
+// different first words never compete, so the groups keep the order of
+// validation's unknown-action message.
+const std::vector<Phrase>& phrases() {
+  static const std::vector<Phrase> rows = {
+      {U"click ", Form::counted, "click", "", U"", U"", true},
+      {U"type ", Form::separated, "type", "", U" into ", U"type <text> into <target>", true},
+      {U"verify dialog says ", Form::expected, "verify_dialog", "", U"", U"", true},
+      {U"verify text ", Form::spatial_check, "", "verify_spatial_text", U" is ", U"", true},
+      {U"verify text ", Form::text_state, "", "", U"", U"", true},
+      {U"verify ", Form::element_state, "", "", U"", U"", true},
+      {U"hover ", Form::named, "hover", "", U"", U"", true},
+      {U"select ", Form::separated, "select", "", U" from ", U"select <value> from <target>", true},
+      {U"press ", Form::key, "press_key", "", U"", U"", true},
+      {U"wait ", Form::unwrapped, "wait", "", U"", U"", true},
+      {U"find exact text ", Form::verbatim, "find_exact_text", "", U"", U"", true},
+      {U"find text ", Form::named, "find_text", "", U"", U"", true},
+      {U"extract text ", Form::extract, "extract_text", "extract_text_spatial", U"from ", U"", true},
+      {U"sendkeys ", Form::keys, "sendkeys", "", U"", U"", true},
+      {U"extract_text ", Form::extract, "extract_text", "extract_text_spatial", U"from ", U"", false},
+      {U"navigate ", Form::unwrapped, "navigate", "", U"", U"", false},
+      {U"accept dialog", Form::bare, "accept_dialog", "", U"", U"", false},
+      {U"dismiss dialog", Form::bare, "dismiss_dialog", "", U"", U"", false},
+      {U"back", Form::reserved, "", "", U"", U"", false},
+      {U"refresh", Form::reserved, "", "", U"", U"", false},
+  };
+  return rows;
+}
+
+const std::vector<State>& states() {
+  static const std::vector<State> rows = {
+      {U"is present", "verify_present", "verify_text_present"},
+      {U"is visible", "verify_visible", "verify_text_visible"},
+      {U"is enabled", "verify_enabled", ""},
+      {U"is disabled", "verify_disabled", ""},
+  };
+  return rows;
+}
+
+const std::vector<Relation>& relations() {
+  static const std::vector<Relation> rows = {
+      {U"next to", U"next_to", U"right", 1, 1},
+      {U"below", U"below", U"below", 2, 4},
+      {U"under", U"below", U"below", 6, 5},
+      {U"above", U"above", U"above", 3, 6},
+      {U"left of", U"left", U"left", 4, 3},
+      {U"right of", U"right", U"right", 5, 2},
+      {U"near", U"near", U"", 7, 0},
+  };
+  return rows;
+}
+
+const std::vector<Ordinal>& ordinals() {
+  static const std::vector<Ordinal> rows = {
+      {U"first", 1, true}, {U"second", 2, true}, {U"third", 3, true}, {U"fourth", 4, true}, {U"fifth", 5, true},
+      {U"1st", 1, false},  {U"2nd", 2, false},   {U"3rd", 3, false},  {U"4th", 4, false},   {U"5th", 5, false},
+  };
+  return rows;
+}
+
+const std::vector<TypeWord>& type_words() {
+  static const std::vector<TypeWord> rows = {
+      {U"button", U"button", true},   {U"btn", U"button", true},  {U"link", U"link", true},
+      {U"anchor", U"link", false},    {U"input", U"input", true}, {U"field", U"input", true},
+      {U"textbox", U"input", true},   {U"select", U"select", true}, {U"dropdown", U"select", true},
+      {U"box", U"", true},            {U"checkbox", U"", true},   {U"radio", U"", true},
+      {U"textarea", U"", true},       {U"area", U"", true},       {U"icon", U"", true},
+      {U"control", U"", true},        {U"widget", U"", true},     {U"form", U"", true},
+      {U"element", U"", true},
+  };
+  return rows;
+}
+
+const std::vector<Filler>& fillers() {
+  static const std::vector<Filler> rows = {
+      {U"the", true}, {U"a", true}, {U"an", true}, {U"on", false}, {U"in", false}, {U"at", false}, {U"into", false},
+  };
+  return rows;
+}
+
+// ---- lookups ------------------------------------------------------------------
+
+const Action* action(std::string_view name) {
+  for (const auto& row : actions())
+    if (row.name == name) return &row;
+  return nullptr;
+}
+
+std::u32string_view first_word(const Phrase& phrase) {
+  std::u32string_view words = phrase.words;
+  return words.substr(0, words.find(U' '));
+}
+
+namespace {
+
+std::vector<std::u32string> first_words(bool hinted_only) {
+  std::vector<std::u32string> out;
+  for (const auto& row : phrases()) {
+    if (hinted_only && !row.hinted) continue;
+    std::u32string word(first_word(row));
+    if (std::find(out.begin(), out.end(), word) == out.end()) out.push_back(std::move(word));
+  }
+  return out;
+}
+
+}  // namespace
+
+const std::vector<std::u32string>& known_first_words() {
+  static const std::vector<std::u32string> words = first_words(false);
+  return words;
+}
+
+const std::vector<std::u32string>& hinted_first_words() {
+  static const std::vector<std::u32string> words = first_words(true);
+  return words;
+}
+
+const State* state_of(std::string_view action) {
+  for (const auto& row : states())
+    if (row.element_action == action || (!row.text_action.empty() && row.text_action == action)) return &row;
+  return nullptr;
+}
+
+const std::vector<Relation>& relations_longest_first() {
+  static const std::vector<Relation> rows = [] {
+    std::vector<Relation> sorted = relations();
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const Relation& a, const Relation& b) { return a.phrase.size() > b.phrase.size(); });
+    return sorted;
+  }();
+  return rows;
+}
+
+std::optional<int> ordinal_number(std::u32string_view word, bool leading_only) {
+  for (const auto& row : ordinals())
+    if (row.word == word && (row.leading || !leading_only)) return row.number;
+  return std::nullopt;
+}
+
+const TypeWord* type_word(std::u32string_view word) {
+  for (const auto& row : type_words())
+    if (row.word == word) return &row;
+  return nullptr;
+}
+
+bool is_filler(std::u32string_view lower_word) {
+  const auto& rows = fillers();
+  return std::any_of(rows.begin(), rows.end(), [&](const Filler& f) { return f.word == lower_word; });
+}
+
+const std::vector<std::u32string>& articles() {
+  static const std::vector<std::u32string> words = [] {
+    std::vector<std::u32string> out;
+    for (const auto& row : fillers())
+      if (row.article) out.emplace_back(row.word);
+    return out;
+  }();
+  return words;
+}
+
+}  // namespace vantle::language
