@@ -442,9 +442,9 @@ NB_MODULE(_agent, m) {
       [](nb::handle instruction) {
         std::u32string text = u32(instruction);
         agent::ParsedStep step = agent::parse(text);
-        switch (agent::route(text, step)) {
+        switch (agent::route(step)) {
           case agent::Route::layout:
-            return std::make_pair(std::string("layout"), to_str(agent::layout_target(text, step)));
+            return std::make_pair(std::string("layout"), to_str(agent::layout_target(step)));
           case agent::Route::direct:
             return std::make_pair(std::string("direct"), to_str(step.target.value_or(U"")));
           case agent::Route::keys:

@@ -4,12 +4,14 @@
 
 #include <nanobind/nanobind.h>
 
+#include <algorithm>
 #include <ctime>
 #include <climits>
 #include <optional>
 #include <string>
 
 #include "common/convert.h"
+#include "vantle/language/vocabulary.h"
 #include "vantle/strategies/direct_strategy.h"
 #include "vantle/text/text.h"
 
@@ -336,16 +338,22 @@ NB_MODULE(direct_strategy, m) {
       "Level 1 resolution strategy: matches instructions to DOM elements by text and attributes.";
 
   m.attr("_MATCH_ATTRIBUTES") = name_tuple(ds::MATCH_ATTRIBUTES);
-  m.attr("_TYPE_DESCRIPTORS") = nb::steal(PyFrozenSet_New(name_tuple(ds::TYPE_DESCRIPTORS).ptr()));
+  nb::list descriptors;
+  for (const auto& row : vantle::language::type_words())
+    if (row.descriptor) descriptors.append(vantle::py::to_str(row.word));
+  m.attr("_TYPE_DESCRIPTORS") = nb::frozenset(descriptors);
   m.attr("_TEXT_ONLY_TAGS") = nb::steal(PyFrozenSet_New(name_tuple(ds::TEXT_ONLY_TAGS).ptr()));
   m.attr("_DOM_DISTANCE_THRESHOLD") = nb::int_(ds::DOM_DISTANCE_THRESHOLD);
   m.attr("_TYPEABLE_TAGS") = nb::steal(PyFrozenSet_New(name_tuple(ds::TYPEABLE_TAGS).ptr()));
   m.attr("_TYPEABLE_ROLES") = nb::steal(PyFrozenSet_New(name_tuple(ds::TYPEABLE_ROLES).ptr()));
   m.attr("_SELECTABLE_TAGS") = nb::steal(PyFrozenSet_New(name_tuple(ds::SELECTABLE_TAGS).ptr()));
 
+  std::vector<vantle::language::Relation> rows;
+  for (const auto& r : vantle::language::relations())
+    if (!r.direction.empty()) rows.push_back(r);
+  std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.direction_place < b.direction_place; });
   nb::dict directions;
-  for (const auto& d : ds::DIRECTIONS)
-    directions[vantle::py::to_str(d.keyword)] = vantle::py::to_str(d.direction);
+  for (const auto& r : rows) directions[vantle::py::to_str(r.phrase)] = vantle::py::to_str(r.direction);
   m.attr("_DIRECTIONS") = directions;
 
   nb::register_exception_translator([](const std::exception_ptr& p, void*) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "spatial/records.h"
+#include "vantle/language/vocabulary.h"
 #include "vantle/spatial/geometry.h"
 #include "vantle/spatial/resolver.h"
 
@@ -207,27 +208,30 @@ nb::tuple parse_target(nb::handle target) {
                         optional_text(t.target_text));
 }
 
+namespace lang = vantle::language;
+
 nb::dict relations() {
   nb::dict d;
-  for (const auto& row : sp::RELATIONS) d[to_str(row.phrase)] = to_str(row.strategy);
+  for (const auto& row : lang::relations()) d[to_str(row.phrase)] = to_str(row.strategy);
   return d;
 }
 
 nb::dict ordinals() {
   nb::dict d;
-  for (const auto& row : sp::ORDINALS) d[to_str(row.word)] = row.number;
+  for (const auto& row : lang::ordinals()) d[to_str(row.word)] = row.number;
   return d;
 }
 
 nb::dict type_keywords() {
   nb::dict d;
-  for (const auto& row : sp::TYPE_KEYWORDS) d[to_str(row.word)] = to_str(row.type);
+  for (const auto& row : lang::type_words())
+    if (!row.element_type.empty()) d[to_str(row.word)] = to_str(row.element_type);
   return d;
 }
 
 nb::tuple articles() {
   nb::list l;
-  for (const char32_t* a : sp::ARTICLES) l.append(to_str(a));
+  for (const auto& a : lang::articles()) l.append(to_str(a));
   return nb::tuple(l);
 }
 

@@ -6,11 +6,14 @@
 
 #include "common/convert.h"
 #include "vantle/agent/step_parser.h"
+#include "vantle/language/vocabulary.h"
 #include "vantle/text/text.h"
+
+#include <algorithm>
 
 namespace nb = nanobind;
 namespace agent = vantle::agent;
-namespace tables = vantle::agent::tables;
+namespace lang = vantle::language;
 using vantle::py::to_str;
 using vantle::py::u32;
 
@@ -51,20 +54,48 @@ std::vector<std::u32string> texts(nb::iterable items) {
   return out;
 }
 
-nb::list names(const std::vector<std::string>& table) {
+nb::list supported_actions() {
   nb::list out;
-  for (const auto& name : table) out.append(to_str(name));
+  for (const auto& a : lang::actions())
+    if (a.listed) out.append(to_str(a.name));
   return out;
 }
 
-template <typename V>
-nb::dict table_dict(const std::vector<std::pair<std::string, V>>& table) {
+nb::dict states(bool of_text) {
   nb::dict out;
-  for (const auto& [key, value] : table) out[to_str(key)] = value;
+  for (const auto& row : lang::states()) {
+    std::string_view action = of_text ? row.text_action : row.element_action;
+    if (!action.empty()) out[to_str(row.ending)] = to_str(action);
+  }
   return out;
 }
 
-nb::frozenset frozen(const std::vector<std::string>& table) { return nb::frozenset(names(table)); }
+nb::frozenset stop_words() {
+  nb::list out;
+  for (const auto& row : lang::fillers()) out.append(to_str(row.word));
+  return nb::frozenset(out);
+}
+
+nb::frozenset known_actions() {
+  nb::list out;
+  for (const auto& word : lang::known_first_words()) out.append(to_str(word));
+  return nb::frozenset(out);
+}
+
+nb::dict leading_ordinals() {
+  nb::dict out;
+  for (const auto& row : lang::ordinals())
+    if (row.leading) out[to_str(row.word)] = row.number;
+  return out;
+}
+
+nb::tuple spatial_keywords() {
+  std::vector<lang::Relation> rows = lang::relations();
+  std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.keyword_place < b.keyword_place; });
+  nb::list out;
+  for (const auto& r : rows) out.append(to_str(std::u32string(r.phrase) + U" "));
+  return nb::tuple(out);
+}
 
 void translate(const std::exception_ptr& p, void* type) {
   try {
@@ -84,9 +115,9 @@ void add_error_type(nb::module_& m) {
 }
 
 void add_module_functions(nb::module_& m) {
-  m.attr("_ORDINALS") = table_dict(tables::ordinals);
-  m.attr("_QUOTE_RE") = nb::module_::import_("re").attr("compile")(tables::quote_pattern);
-  m.attr("_SPATIAL_KW") = nb::tuple(names(tables::spatial_keywords));
+  m.attr("_ORDINALS") = leading_ordinals();
+  m.attr("_QUOTE_RE") = nb::module_::import_("re").attr("compile")(agent::quote_pattern);
+  m.attr("_SPATIAL_KW") = spatial_keywords();
   m.def(
       "_extract_ordinal",
       [](nb::str text) {
@@ -105,11 +136,11 @@ void add_class(nb::module_& m) {
   auto cls = nb::class_<StepParser>(
       m, "StepParser", "Parses plain-English test steps into records and checks them for syntax issues.");
   cls.def(nb::init<>());
-  cls.attr("SUPPORTED_ACTIONS") = names(tables::supported_actions);
-  cls.attr("_VERIFY_STATES") = table_dict(tables::verify_states);
-  cls.attr("_VERIFY_TEXT_STATES") = table_dict(tables::verify_text_states);
-  cls.attr("_STOP_WORDS") = frozen(tables::stop_words);
-  cls.attr("_KNOWN_ACTIONS") = frozen(tables::known_actions);
+  cls.attr("SUPPORTED_ACTIONS") = supported_actions();
+  cls.attr("_VERIFY_STATES") = states(false);
+  cls.attr("_VERIFY_TEXT_STATES") = states(true);
+  cls.attr("_STOP_WORDS") = stop_words();
+  cls.attr("_KNOWN_ACTIONS") = known_actions();
   cls.def(
       "parse", [](const StepParser&, nb::str instruction) { return to_dict(agent::parse(u32(instruction))); },
       nb::arg("instruction"),

@@ -37,6 +37,11 @@ from vantle.engine.strategies.direct_strategy import DirectStrategy
         ("press Enter", "keys", ""),
         ("sendkeys abc", "keys", ""),
         ("navigate http://127.0.0.1/", "navigate", ""),
+        # quoted words are names, never positions
+        ('click "Sort below" button', "direct", "Sort below button"),
+        ('click "2nd" button', "direct", "2nd button"),
+        ('click checkbox left of "The Last Post"', "layout", "checkbox left of The Last Post"),
+        ('click Second button near "First Class"', "layout", "Second button near First Class"),
     ],
 )
 def test_route(instruction, route, target):

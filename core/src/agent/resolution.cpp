@@ -1,4 +1,5 @@
 #include "vantle/agent/resolution.h"
+#include "vantle/agent/routing.h"
 
 #include "vantle/spatial/json.h"
 #include "vantle/spatial/matrix.h"
@@ -125,6 +126,7 @@ Json resolve_direct(const Json& record, const PageScan& scan) {
   in.value = text_at(record, "value");
   const Json& ordinal = member(record, "ordinal");
   if (ordinal.is_number_integer()) in.ordinal = ordinal.get<long long>();
+  in.quoted = quoted_of(record);
   direct::Inputs needs = direct::inputs_for(in.action);
   direct::Elements dom = needs.dom_elements ? scan_elements(scan.elements) : direct::Elements{};
   direct::Elements texts = needs.text_elements ? scan_elements(scan.text_elements) : direct::Elements{};
@@ -144,7 +146,7 @@ Json resolve_direct(const Json& record, const PageScan& scan) {
 
 Json resolve_layout(const Json& record, const PageScan& scan) {
   sp::Resolver resolver(layout_matrix(scan));
-  sp::Resolution r = resolver.resolve(text_at(record, "target"));
+  sp::Resolution r = resolver.resolve(text_at(record, "target"), quoted_of(record));
 
   Json out = Json::object();
   out["resolved"] = r.resolved;

@@ -3,96 +3,81 @@
 #include <algorithm>
 #include <vector>
 
+#include "vantle/language/vocabulary.h"
 #include "vantle/text/text.h"
 
 namespace vantle::agent {
 
 namespace {
 
-using text::u32;
+namespace lang = language;
 
-// Relation phrases as word sequences.
-const std::vector<std::vector<std::u32string>> kRelations = {
-    {U"next", U"to"}, {U"below"}, {U"under"}, {U"above"}, {U"left", U"of"}, {U"right", U"of"}, {U"near"},
-};
-
-const std::vector<std::u32string> kOrdinalWords = {
-    U"first", U"second", U"third", U"fourth", U"fifth", U"1st", U"2nd", U"3rd", U"4th", U"5th",
-};
-
-const std::vector<std::u32string> kTypeWords = {
-    U"button", U"btn", U"link", U"anchor", U"input", U"field", U"textbox", U"select", U"dropdown",
-};
-
-bool in(const std::vector<std::u32string>& table, const std::u32string& word) {
-  return std::find(table.begin(), table.end(), word) != table.end();
+// The unquoted words of a target, lower-cased; a quoted word stays as a gap so
+// that a phrase never spans it.
+std::vector<std::u32string> plain_words(std::u32string_view target, const lang::Spans& quoted) {
+  std::vector<std::u32string> out;
+  for (const auto& w : lang::words(target, quoted)) out.push_back(w.quoted ? U"" : text::lower(w.text));
+  return out;
 }
 
-bool has_phrase(const std::vector<std::u32string>& words, const std::vector<std::u32string>& phrase) {
-  if (words.size() < phrase.size()) return false;
-  for (std::size_t i = 0; i + phrase.size() <= words.size(); ++i) {
-    if (std::equal(phrase.begin(), phrase.end(), words.begin() + static_cast<std::ptrdiff_t>(i))) return true;
-  }
-  return false;
-}
-
-// The text after the parser's prefix, where it looks for a leading ordinal.
-std::u32string ordinal_zone(std::u32string_view instruction, const ParsedStep& step) {
-  std::u32string stripped = unquote(text::strip(instruction)).text;
-  std::u32string lower = text::lower(stripped);
-  if (step.action == "click" && text::starts_with(lower, U"click ")) return stripped.substr(6);
-  if (step.action != "extract_text") return {};
-  for (const auto& prefix : {std::u32string(U"extract text "), std::u32string(U"extract_text ")}) {
-    if (!text::starts_with(lower, prefix)) continue;
-    std::u32string rest = stripped.substr(prefix.size());
-    if (text::starts_with(text::lower(rest), U"from ")) rest = rest.substr(5);
-    return rest;
-  }
-  return {};
+bool has_phrase(const std::vector<std::u32string>& words, std::u32string_view phrase) {
+  std::vector<std::u32string> wanted = text::split_ws(phrase);
+  if (wanted.empty() || words.size() < wanted.size()) return false;
+  auto it = std::search(words.begin(), words.end(), wanted.begin(), wanted.end());
+  return it != words.end();
 }
 
 }  // namespace
 
-bool names_position(std::u32string_view target) {
-  std::vector<std::u32string> words = text::split_ws(text::lower(target));
-  for (const auto& phrase : kRelations) {
-    if (has_phrase(words, phrase)) return true;
-  }
-  bool ordinal = std::any_of(words.begin(), words.end(), [](const auto& w) { return in(kOrdinalWords, w); });
-  bool type = std::any_of(words.begin(), words.end(), [](const auto& w) { return in(kTypeWords, w); });
+bool names_position(std::u32string_view target, const lang::Spans& quoted) {
+  std::vector<std::u32string> words = plain_words(target, quoted);
+  for (const auto& relation : lang::relations())
+    if (has_phrase(words, relation.phrase)) return true;
+  bool ordinal = std::any_of(words.begin(), words.end(), [](const auto& w) { return lang::ordinal_number(w).has_value(); });
+  bool type = std::any_of(words.begin(), words.end(), [](const auto& w) {
+    const lang::TypeWord* row = lang::type_word(w);
+    return row && !row->element_type.empty();
+  });
   return ordinal && type;
 }
 
-std::u32string taken_ordinal_word(std::u32string_view instruction, const ParsedStep& step) {
-  if (!step.ordinal) return {};
-  std::vector<std::u32string> words = text::split_ws(ordinal_zone(instruction, step));
-  if (words.empty()) return {};
-  std::u32string first = text::lower(words.front());
-  for (const auto& [word, number] : tables::ordinals) {
-    if (first == u32(word)) return words.front();
+Route route(const ParsedStep& step) {
+  const lang::Action* action = lang::action(step.action);
+  switch (action ? action->needs : lang::Needs::element) {
+    case lang::Needs::dialog: return Route::dialog;
+    case lang::Needs::pause: return Route::wait;
+    case lang::Needs::address: return Route::navigate;
+    case lang::Needs::keys: return Route::keys;
+    // These read the relation phrase themselves or search plain text.
+    case lang::Needs::text: return Route::direct;
+    case lang::Needs::element: break;
   }
-  return {};
-}
-
-std::u32string layout_target(std::u32string_view instruction, const ParsedStep& step) {
-  std::u32string target = step.target.value_or(U"");
-  std::u32string word = taken_ordinal_word(instruction, step);
-  if (word.empty()) return target;
-  return target.empty() ? word : word + U" " + target;
-}
-
-Route route(std::u32string_view instruction, const ParsedStep& step) {
-  const std::string& a = step.action;
-  if (a == "accept_dialog" || a == "dismiss_dialog" || a == "verify_dialog") return Route::dialog;
-  if (a == "wait") return Route::wait;
-  if (a == "navigate") return Route::navigate;
-  if (a == "press_key" || a == "sendkeys") return Route::keys;
-  // These paths read the relation phrase themselves or search plain text.
-  if (a == "verify_spatial_text" || a == "extract_text_spatial" || a == "find_text" ||
-      a == "find_exact_text" || a == "verify_text_present" || a == "verify_text_visible")
-    return Route::direct;
   if (step.literal_target) return Route::direct;
-  return names_position(layout_target(instruction, step)) ? Route::layout : Route::direct;
+  return names_position(layout_target(step), layout_quoted(step)) ? Route::layout : Route::direct;
+}
+
+nlohmann::ordered_json resolver_query(nlohmann::ordered_json record, const ParsedStep& step, Route how) {
+  lang::Spans quoted = step.quoted;
+  if (how == Route::layout) {
+    record["target"] = text::encode(layout_target(step));
+    quoted = layout_quoted(step);
+  }
+  if (quoted.empty()) return record;
+  auto spans = nlohmann::ordered_json::array();
+  for (const auto& s : quoted) spans.push_back({s.begin, s.end});
+  record["_quoted"] = std::move(spans);
+  return record;
+}
+
+lang::Spans quoted_of(const nlohmann::ordered_json& query) {
+  lang::Spans out;
+  auto it = query.find("_quoted");
+  if (it == query.end() || !it->is_array()) return out;
+  for (const auto& span : *it) {
+    if (span.is_array() && span.size() == 2 && span[0].is_number_unsigned() && span[1].is_number_unsigned())
+      out.push_back({span[0].get<std::size_t>(), span[1].get<std::size_t>()});
+  }
+  return out;
 }
 
 }  // namespace vantle::agent

@@ -1,76 +1,79 @@
 #include "vantle/agent/step_parser.h"
 
+#include "vantle/language/vocabulary.h"
 #include "vantle/text/text.h"
 
 #include <algorithm>
 
 namespace vantle::agent {
 
-namespace tables {
-const std::vector<std::string> supported_actions = {
-    "click",          "type",           "hover",           "select",
-    "press_key",      "sendkeys",       "extract_text",    "extract_text_spatial",
-    "find_text",      "find_exact_text", "verify_present", "verify_visible",
-    "verify_enabled", "verify_disabled", "verify_text_present", "verify_text_visible",
-    "verify_spatial_text", "accept_dialog", "dismiss_dialog", "verify_dialog"};
-const std::vector<std::pair<std::string, std::string>> verify_states = {
-    {"is present", "verify_present"},
-    {"is visible", "verify_visible"},
-    {"is enabled", "verify_enabled"},
-    {"is disabled", "verify_disabled"}};
-const std::vector<std::pair<std::string, std::string>> verify_text_states = {
-    {"is present", "verify_text_present"},
-    {"is visible", "verify_text_visible"}};
-const std::vector<std::string> stop_words = {"on", "the", "a", "an", "in", "at", "into"};
-const std::vector<std::string> known_actions = {
-    "click", "type",   "hover",   "select", "press", "sendkeys", "wait",    "verify",
-    "find",  "extract", "accept", "dismiss", "back", "refresh",  "navigate"};
-const std::vector<std::pair<std::string, int>> ordinals = {
-    {"first", 1}, {"second", 2}, {"third", 3}, {"fourth", 4}, {"fifth", 5}};
-const std::vector<std::string> spatial_keywords = {
-    "next to ", "below ", "above ", "left of ", "right of ", "under ", "near "};
-const std::vector<std::string> extract_prefixes = {"extract text ", "extract_text "};
-const char* const quote_pattern = "\"([^\"]+)\"";
-}  // namespace tables
+namespace lang = language;
+using lang::Form;
+using lang::Phrase;
+using lang::Spans;
 
-using text::u32;
+const char* const quote_pattern = "\"([^\"]+)\"";
 
 InvalidInstruction::InvalidInstruction(std::u32string message)
     : std::invalid_argument(text::encode(message)), message_(std::move(message)) {}
 
 namespace {
 
-// Python-style slice [begin, end) for non-negative bounds: never throws.
-std::u32string slice(std::u32string_view s, size_t begin, size_t end = std::u32string_view::npos) {
-  end = std::min(end, s.size());
+// A stretch of the instruction and where it held quoted text.
+struct Piece {
+  std::u32string text;
+  Spans quoted;
+};
+
+Piece slice(const Piece& p, size_t begin, size_t end = std::u32string::npos) {
+  end = std::min(end, p.text.size());
   if (begin >= end) return {};
-  return std::u32string(s.substr(begin, end - begin));
+  return {p.text.substr(begin, end - begin), lang::spans_within(p.quoted, begin, end)};
 }
 
-bool starts_with(std::u32string_view text, const std::string& ascii) {
-  return text::starts_with(text, u32(ascii));
+bool unquoted_space(const Piece& p, size_t at) {
+  return text::is_space(p.text[at]) && !lang::touches_quote(p.quoted, at, at + 1);
 }
 
-bool ends_with(std::u32string_view text, const std::string& ascii) {
-  return text::ends_with(text, u32(ascii));
+// Trims white space outside quotes: quoted spaces are part of the name.
+Piece strip(const Piece& p) {
+  size_t begin = 0, end = p.text.size();
+  while (begin < end && unquoted_space(p, begin)) ++begin;
+  while (end > begin && unquoted_space(p, end - 1)) --end;
+  return slice(p, begin, end);
 }
 
-bool contains(std::u32string_view text, const std::string& ascii) {
-  return text::contains(text, u32(ascii));
+// Drops leading filler words outside quotes and joins the words with one space.
+Piece clean(const Piece& p) {
+  std::vector<lang::Word> words = lang::words(p.text, p.quoted);
+  size_t first = 0;
+  while (first < words.size() && !words[first].quoted && lang::is_filler(text::lower(words[first].text))) ++first;
+  Piece out;
+  for (size_t i = first; i < words.size(); ++i) {
+    if (!out.text.empty()) out.text += U' ';
+    const lang::Word& w = words[i];
+    for (const auto& s : lang::spans_within(p.quoted, w.begin, w.begin + w.text.size()))
+      out.quoted.push_back({s.begin + out.text.size(), s.end + out.text.size()});
+    out.text += w.text;
+  }
+  return out;
 }
 
-bool is_stop_word(std::u32string_view word) {
-  static const std::vector<std::u32string> words = [] {
-    std::vector<std::u32string> out;
-    for (const auto& w : tables::stop_words) out.push_back(u32(w));
-    return out;
-  }();
-  return std::find(words.begin(), words.end(), word) != words.end();
-}
+struct Counted {
+  int ordinal = 1;
+  std::u32string word;  // as written; empty when none was taken
+  Piece rest;
+};
 
-bool starts_with_any(std::u32string_view text, const std::vector<std::string>& prefixes) {
-  return std::any_of(prefixes.begin(), prefixes.end(),
-                     [&](const std::string& p) { return starts_with(text, p); });
+// A leading ordinal word outside quotes: a quoted one names the element.
+Counted take_ordinal(const Piece& p) {
+  std::vector<lang::Word> words = lang::words(p.text, p.quoted);
+  if (words.empty() || words[0].quoted) return {1, U"", p};
+  auto number = lang::ordinal_number(text::lower(words[0].text), true);
+  if (!number) return {1, U"", p};
+  size_t rest = words[0].begin + words[0].text.size();
+  while (rest < p.text.size() && unquoted_space(p, rest)) ++rest;
+  return {*number, words[0].text, slice(p, rest)};
 }
 
 // Whitespace trim, then the double quotes, then the single quotes at both ends.
@@ -78,167 +81,163 @@ std::u32string unwrap(std::u32string_view rest) {
   return text::strip_chars(text::strip_chars(text::strip(rest), U"\""), U"'");
 }
 
+// The text with its quote pairs put back.
+Piece as_written(const Piece& p) {
+  Piece out;
+  size_t from = 0;
+  for (const auto& s : p.quoted) {
+    out.text += p.text.substr(from, s.begin - from) + U"\"";
+    out.quoted.push_back({out.text.size(), out.text.size() + (s.end - s.begin)});
+    out.text += p.text.substr(s.begin, s.end - s.begin) + U"\"";
+    from = s.end;
+  }
+  out.text += p.text.substr(std::min(from, p.text.size()));
+  return out;
+}
+
 [[noreturn]] void fail_unrecognised(std::u32string_view instruction) {
   std::vector<std::u32string> names;
-  for (const auto& name : tables::supported_actions) names.push_back(u32(name));
+  for (const auto& a : lang::actions())
+    if (a.listed) names.push_back(text::u32(a.name));
   throw InvalidInstruction(U"Unrecognised instruction: " + text::quoted(instruction) +
                            U". Supported actions: " + text::quoted_list(names));
 }
 
-// State of one parse call: the instruction as given, without its quote pairs,
-// its lowered copy (same positions) and the quoted literals.
-struct Step {
+// One parse call: the instruction as given, without its quote pairs, its
+// lowered copy (same positions) and the quoted literals.
+struct Line {
   std::u32string_view original;
-  std::u32string stripped;
+  Piece stripped;
   std::u32string lower;
   std::vector<std::u32string> literals;
 
-  bool literal(std::u32string_view target) const { return is_literal(target, literals); }
-  std::u32string literal_or_clean(std::u32string_view target) const {
-    return literal(target) ? std::u32string(target) : clean_target(target);
+  bool literal(const Piece& p) const { return is_literal(p.text, literals); }
+  Piece literal_or_clean(const Piece& p) const { return literal(p) ? p : clean(p); }
+  Piece rest(size_t prefix) const { return slice(stripped, prefix); }
+  bool unquoted(size_t begin, size_t length) const {
+    return !lang::touches_quote(stripped.quoted, begin, begin + length);
   }
-  std::u32string rest(size_t prefix) const { return slice(stripped, prefix); }
+  bool ends_with(std::u32string_view ending) const {
+    return text::ends_with(lower, ending) && unquoted(lower.size() - ending.size(), ending.size());
+  }
+  // A relation phrase, outside quotes, opens the text at `at`.
+  bool relation_at(size_t at) const {
+    for (const auto& r : lang::relations()) {
+      std::u32string keyword = std::u32string(r.phrase) + U" ";
+      if (text::starts_with(std::u32string_view(lower).substr(std::min(at, lower.size())), keyword) &&
+          unquoted(at, keyword.size()))
+        return true;
+    }
+    return false;
+  }
 };
 
-ParsedStep record(std::string action, std::optional<std::u32string> target,
-                  std::optional<std::u32string> value, bool literal_target) {
+ParsedStep record(std::string_view action, std::optional<Piece> target, std::optional<std::u32string> value,
+                  bool literal) {
   ParsedStep out;
-  out.action = std::move(action);
-  out.target = std::move(target);
+  out.action = std::string(action);
+  if (target) {
+    out.target = std::move(target->text);
+    out.quoted = std::move(target->quoted);
+  }
   out.value = std::move(value);
-  out.literal_target = literal_target;
+  out.literal_target = literal;
   return out;
 }
 
-// Shared shape of "type <value> into <target>" and "select <value> from <target>".
-ParsedStep value_into_target(const Step& s, const std::string& action, size_t prefix,
-                             const std::string& separator, const std::string& usage) {
-  size_t pos = s.lower.find(u32(separator), prefix);
-  // The only separator may begin inside the prefix ("type into X"): there is
-  // then no value at all, which is not an instruction we can act on.
-  if (pos == std::u32string::npos)
-    throw InvalidInstruction(U"Malformed instruction: " + text::quoted(s.original) + U". Expected: " + u32(usage));
-  std::u32string value = slice(s.stripped, prefix, pos);
-  std::u32string raw_target = slice(s.stripped, pos + separator.size());
-  std::u32string trimmed = text::strip(raw_target);
-  std::u32string target = s.literal(trimmed) ? trimmed : clean_target(raw_target);
+// A target searched for as page text keeps the quotes it was written with,
+// unless the whole of it was one quoted literal.
+ParsedStep target_record(const Line& s, std::string_view action, Piece target) {
   bool literal = s.literal(target);
-  return record(action, std::move(target), std::move(value), literal);
-}
-
-// A quoted name that happens to be an ordinal word ("first") or to begin with
-// one ("First Class") names the element; only an unquoted word is an ordinal.
-// The rest is tested as it stands, so a literal with its own spaces
-// (`click " first"`) survives, and trimmed, so spaces before the opening
-// quote (`click  "first"`) keep the literal as they do for any quoted name.
-std::pair<int, std::u32string> ordinal_of(const Step& s, std::u32string raw_target) {
-  if (s.literal(raw_target) || s.literal(text::strip(raw_target))) return {1, std::move(raw_target)};
-  return extract_ordinal(raw_target);
-}
-
-ParsedStep with_ordinal(const Step& s, const std::string& action, std::u32string raw_target) {
-  auto [ordinal, remaining] = ordinal_of(s, std::move(raw_target));
-  std::u32string target = s.literal_or_clean(remaining);
-  bool literal = s.literal(target);
-  ParsedStep out = record(action, std::move(target), std::nullopt, literal);
-  out.ordinal = ordinal;
-  return out;
-}
-
-std::optional<ParsedStep> parse_extract(const Step& s) {
-  for (const auto& prefix : tables::extract_prefixes) {
-    if (!starts_with(s.lower, prefix)) continue;
-    std::u32string raw_target = s.rest(prefix.size());
-    std::u32string lowered = text::lower(raw_target);
-    if (starts_with_any(lowered, tables::spatial_keywords))
-      return record("extract_text_spatial", raw_target, std::nullopt, false);
-    if (starts_with(lowered, "from ")) raw_target = slice(raw_target, 5);
-    return with_ordinal(s, "extract_text", std::move(raw_target));
-  }
-  return std::nullopt;
-}
-
-std::optional<ParsedStep> parse_spatial_text(const Step& s) {
-  const size_t prefix = 12;  // "verify text "
-  if (!starts_with_any(slice(s.lower, prefix), tables::spatial_keywords)) return std::nullopt;
-  size_t is_pos = s.lower.rfind(U" is ");
-  if (is_pos == std::u32string::npos || is_pos < prefix) return std::nullopt;
-  std::u32string target = text::strip(slice(s.stripped, prefix, is_pos));
-  std::u32string expected = text::strip(slice(s.stripped, is_pos + 4));
-  if (target.empty() || expected.empty()) return std::nullopt;
-  return record("verify_spatial_text", std::move(target), std::move(expected), false);
-}
-
-std::optional<ParsedStep> parse_text_state(const Step& s) {
-  const size_t prefix = 12;  // "verify text "
-  for (const auto& [suffix, action] : tables::verify_text_states) {
-    if (!ends_with(s.lower, suffix)) continue;
-    std::u32string target = text::strip(slice(s.stripped, prefix, s.lower.size() - suffix.size()));
-    bool literal = s.literal(target);
-    return record(action, std::move(target), std::nullopt, literal);
-  }
-  return std::nullopt;
-}
-
-std::optional<ParsedStep> parse_state(const Step& s) {
-  const size_t prefix = 7;  // "verify "
-  for (const auto& [suffix, action] : tables::verify_states) {
-    if (!ends_with(s.lower, suffix)) continue;
-    std::u32string raw = text::strip(slice(s.stripped, prefix, s.lower.size() - suffix.size()));
-    std::u32string target = s.literal_or_clean(raw);
-    bool literal = s.literal(target);
-    return record(action, std::move(target), std::nullopt, literal);
-  }
-  return std::nullopt;
-}
-
-ParsedStep plain(const Step& s, const std::string& action, size_t prefix) {
-  std::u32string target = s.literal_or_clean(s.rest(prefix));
-  bool literal = s.literal(target);
+  const lang::Action* row = lang::action(action);
+  if (!literal && row && row->needs == lang::Needs::text) target = as_written(target);
   return record(action, std::move(target), std::nullopt, literal);
 }
 
-std::optional<ParsedStep> parse_verify(const Step& s) {
-  if (starts_with(s.lower, "verify text ")) {
-    if (auto out = parse_spatial_text(s)) return out;
-    if (auto out = parse_text_state(s)) return out;
+ParsedStep named(const Line& s, std::string_view action, const Piece& raw) {
+  return target_record(s, action, s.literal_or_clean(raw));
+}
+
+ParsedStep counted(const Line& s, std::string_view action, const Piece& raw) {
+  Counted c = take_ordinal(raw);
+  ParsedStep out = named(s, action, c.rest);
+  out.ordinal = c.ordinal;
+  out.ordinal_word = std::move(c.word);
+  return out;
+}
+
+// "<value><separator><target>"; the separator counts only outside quotes.
+std::optional<ParsedStep> separated(const Line& s, const Phrase& p) {
+  const auto& quoted = s.stripped.quoted;
+  if (lang::find_unquoted(s.lower, p.separator, quoted) == std::u32string::npos) return std::nullopt;
+  size_t pos = lang::find_unquoted(s.lower, p.separator, quoted, p.words.size());
+  // The only separator may begin inside the phrase ("type into X"): there is
+  // then no value at all, which is not an instruction we can act on.
+  if (pos == std::u32string::npos)
+    throw InvalidInstruction(U"Malformed instruction: " + text::quoted(s.original) + U". Expected: " +
+                             std::u32string(p.usage));
+  std::u32string value = slice(s.stripped, p.words.size(), pos).text;
+  Piece raw_target = s.rest(pos + p.separator.size());
+  Piece trimmed = strip(raw_target);
+  Piece target = s.literal(trimmed) ? trimmed : clean(raw_target);
+  bool literal = s.literal(target);
+  return record(p.action, std::move(target), std::move(value), literal);
+}
+
+std::optional<ParsedStep> extract(const Line& s, const Phrase& p) {
+  size_t at = p.words.size();
+  if (s.relation_at(at)) return record(p.relative_action, s.rest(at), std::nullopt, false);
+  if (text::starts_with(std::u32string_view(s.lower).substr(at), p.separator) && s.unquoted(at, p.separator.size()))
+    at += p.separator.size();
+  return counted(s, p.action, s.rest(at));
+}
+
+std::optional<ParsedStep> spatial_check(const Line& s, const Phrase& p) {
+  size_t prefix = p.words.size();
+  if (!s.relation_at(prefix)) return std::nullopt;
+  size_t is_pos = lang::rfind_unquoted(s.lower, p.separator, s.stripped.quoted);
+  if (is_pos == std::u32string::npos || is_pos < prefix) return std::nullopt;
+  Piece target = strip(slice(s.stripped, prefix, is_pos));
+  std::u32string expected = text::strip(s.rest(is_pos + p.separator.size()).text);
+  if (target.text.empty() || expected.empty()) return std::nullopt;
+  return record(p.relative_action, std::move(target), std::move(expected), false);
+}
+
+std::optional<ParsedStep> state(const Line& s, const Phrase& p, bool of_text) {
+  for (const auto& row : lang::states()) {
+    std::string_view action = of_text ? row.text_action : row.element_action;
+    if (action.empty() || !s.ends_with(row.ending)) continue;
+    Piece raw = strip(slice(s.stripped, p.words.size(), s.lower.size() - row.ending.size()));
+    return of_text ? target_record(s, action, raw) : named(s, action, raw);
   }
-  if (starts_with(s.lower, "verify ")) return parse_state(s);
   return std::nullopt;
 }
 
-std::optional<ParsedStep> parse_simple(const Step& s) {
-  const auto& l = s.lower;
-  if (starts_with(l, "hover ")) return plain(s, "hover", 6);
-  if (starts_with(l, "navigate ")) return record("navigate", unwrap(s.rest(9)), std::nullopt, false);
-  if (starts_with(l, "press ")) return record("press_key", text::strip(s.rest(6)), std::nullopt, false);
-  if (l == U"accept dialog") return record("accept_dialog", std::nullopt, std::nullopt, false);
-  if (l == U"dismiss dialog") return record("dismiss_dialog", std::nullopt, std::nullopt, false);
-  if (starts_with(l, "verify dialog says ")) return record("verify_dialog", std::nullopt, s.rest(19), false);
-  if (starts_with(l, "sendkeys ")) {
-    std::u32string keys = unwrap(s.rest(9));
-    return record("sendkeys", keys, keys, false);
+std::optional<ParsedStep> apply(const Line& s, const Phrase& p) {
+  if (p.form == Form::bare) {
+    if (s.lower != p.words) return std::nullopt;
+    return record(p.action, std::nullopt, std::nullopt, false);
   }
-  if (starts_with(l, "wait ")) return record("wait", unwrap(s.rest(5)), std::nullopt, false);
-  return std::nullopt;
-}
-
-std::optional<ParsedStep> parse_rules(const Step& s) {
-  const auto& l = s.lower;
-  if (starts_with(l, "type ") && contains(l, " into "))
-    return value_into_target(s, "type", 5, " into ", "type <text> into <target>");
-  if (starts_with(l, "select ") && contains(l, " from "))
-    return value_into_target(s, "select", 7, " from ", "select <value> from <target>");
-  if (starts_with(l, "find exact text ")) {
-    std::u32string target = s.rest(16);
-    bool literal = s.literal(target);
-    return record("find_exact_text", std::move(target), std::nullopt, literal);
+  if (p.form == Form::reserved || !text::starts_with(s.lower, p.words)) return std::nullopt;
+  const Piece rest = s.rest(p.words.size());
+  switch (p.form) {
+    case Form::separated: return separated(s, p);
+    case Form::named: return named(s, p.action, rest);
+    case Form::counted: return counted(s, p.action, rest);
+    case Form::extract: return extract(s, p);
+    case Form::verbatim: return target_record(s, p.action, rest);
+    case Form::key: return record(p.action, Piece{text::strip(rest.text), {}}, std::nullopt, false);
+    case Form::unwrapped: return record(p.action, Piece{unwrap(rest.text), {}}, std::nullopt, false);
+    case Form::keys: {
+      std::u32string keys = unwrap(rest.text);
+      return record(p.action, Piece{keys, {}}, keys, false);
+    }
+    case Form::expected: return record(p.action, std::nullopt, rest.text, false);
+    case Form::spatial_check: return spatial_check(s, p);
+    case Form::text_state: return state(s, p, true);
+    case Form::element_state: return state(s, p, false);
+    default: return std::nullopt;
   }
-  if (starts_with(l, "find text ")) return plain(s, "find_text", 10);
-  if (auto out = parse_extract(s)) return out;
-  if (starts_with(l, "click ")) return with_ordinal(s, "click", s.rest(6));
-  if (auto out = parse_simple(s)) return out;
-  return parse_verify(s);
 }
 
 }  // namespace
@@ -248,61 +247,76 @@ bool is_literal(std::u32string_view target, const std::vector<std::u32string>& l
                      [&](const std::u32string& lit) { return lit == target; });
 }
 
+namespace {
+
+// The content of the pair opened at `open`, with \" read as a quote, and where
+// it closes; npos when it never does.
+size_t close_of(std::u32string_view s, size_t open, std::u32string& content) {
+  for (size_t i = open + 1; i < s.size(); ++i) {
+    if (s[i] == U'\\' && i + 1 < s.size() && s[i + 1] == U'"') {
+      content += U'"';
+      ++i;
+    } else if (s[i] == U'"') {
+      return i;
+    } else {
+      content += s[i];
+    }
+  }
+  return std::u32string_view::npos;
+}
+
+}  // namespace
+
 Unquoted unquote(std::u32string_view instruction) {
   Unquoted out;
   size_t from = 0;  // start of the text not yet copied
-  size_t pos = 0;   // where the next match may begin
+  size_t pos = 0;   // where the next pair may open
   while (true) {
     size_t open = instruction.find(U'"', pos);
     if (open == std::u32string_view::npos) break;
-    size_t close = instruction.find(U'"', open + 1);
+    std::u32string content;
+    size_t close = close_of(instruction, open, content);
     if (close == std::u32string_view::npos) break;
     if (close == open + 1) {  // "" holds nothing: the second quote may open a pair
       pos = close;
       continue;
     }
-    std::u32string_view content = instruction.substr(open + 1, close - open - 1);
     out.text.append(instruction.substr(from, open - from));
+    out.quoted.push_back({out.text.size(), out.text.size() + content.size()});
     out.text.append(content);
-    out.literals.emplace_back(content);
+    out.literals.push_back(std::move(content));
     from = pos = close + 1;
   }
   out.text.append(instruction.substr(from));
   return out;
 }
 
-std::u32string clean_target(std::u32string_view target) {
-  std::vector<std::u32string> words = text::split_ws(target);
-  size_t first = 0;
-  while (first < words.size() && is_stop_word(text::lower(words[first]))) ++first;
-  words.erase(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(first));
-  return text::join(words, U" ");
-}
+std::u32string clean_target(std::u32string_view target) { return clean(Piece{std::u32string(target), {}}).text; }
 
 std::pair<int, std::u32string> extract_ordinal(std::u32string_view text) {
-  size_t begin = 0;
-  while (begin < text.size() && text::is_space(text[begin])) ++begin;
-  size_t end = begin;
-  while (end < text.size() && !text::is_space(text[end])) ++end;
-  if (end == begin) return {1, std::u32string(text)};
-  std::u32string word = text::lower(text.substr(begin, end - begin));
-  for (const auto& [name, number] : tables::ordinals) {
-    if (word != u32(name)) continue;
-    size_t rest = end;
-    while (rest < text.size() && text::is_space(text[rest])) ++rest;
-    return {number, std::u32string(text.substr(rest))};
-  }
-  return {1, std::u32string(text)};
+  Counted c = take_ordinal(Piece{std::u32string(text), {}});
+  return {c.ordinal, std::move(c.rest.text)};
+}
+
+std::u32string layout_target(const ParsedStep& step) {
+  std::u32string target = step.target.value_or(U"");
+  if (step.ordinal_word.empty()) return target;
+  return target.empty() ? step.ordinal_word : step.ordinal_word + U" " + target;
+}
+
+language::Spans layout_quoted(const ParsedStep& step) {
+  return step.ordinal_word.empty() ? step.quoted : lang::shifted(step.quoted, step.ordinal_word.size() + 1);
 }
 
 ParsedStep parse(std::u32string_view instruction) {
-  Step s;
+  Line s;
   s.original = instruction;
   Unquoted unquoted = unquote(text::strip(instruction));
-  s.stripped = std::move(unquoted.text);
+  s.stripped = {std::move(unquoted.text), std::move(unquoted.quoted)};
   s.literals = std::move(unquoted.literals);
-  s.lower = text::lower(s.stripped);
-  if (auto out = parse_rules(s)) return std::move(*out);
+  s.lower = text::lower(s.stripped.text);
+  for (const auto& phrase : lang::phrases())
+    if (auto out = apply(s, phrase)) return std::move(*out);
   fail_unrecognised(instruction);
 }
 

@@ -1,5 +1,6 @@
 #include "vantle/agent/step_parser.h"
 
+#include "vantle/language/vocabulary.h"
 #include "vantle/text/text.h"
 
 #include <algorithm>
@@ -8,30 +9,21 @@ namespace vantle::agent {
 
 namespace {
 
+namespace lang = language;
 using Issues = std::vector<std::u32string>;
 
-// "<verb> <value> <separator> <target>" and what to say when a part is missing.
-struct SeparatedForm {
-  std::u32string verb, separator, no_separator, no_value, no_target, usage;
-};
-
-const SeparatedForm type_form{U"type ", U" into ", U"`type` instruction missing `into` keyword.",
-                              U"`type` instruction missing text to type.",
-                              U"`type` instruction missing target field.", U"Expected: type <text> into <target>"};
-// A missing value is reported for select too: parse cannot act on `select from X`.
-const SeparatedForm select_form{U"select ", U" from ", U"`select` instruction missing `from` keyword.",
-                                U"`select` instruction missing value to select.", U"",
-                                U"Expected: select <value> from <target>"};
-
-std::u32string joined_states(const std::vector<std::pair<std::string, std::string>>& states) {
-  std::vector<std::u32string> keys;
-  for (const auto& state : states) keys.push_back(text::u32(state.first));
-  return text::join(keys, U" | ");
+std::u32string joined_endings(bool of_text) {
+  std::vector<std::u32string> endings;
+  for (const auto& row : lang::states())
+    if (!of_text || !row.text_action.empty()) endings.emplace_back(row.ending);
+  return text::join(endings, U" | ");
 }
 
-bool ends_with_state(std::u32string_view lower, const std::vector<std::pair<std::string, std::string>>& states) {
-  return std::any_of(states.begin(), states.end(),
-                     [&](const auto& state) { return text::ends_with(lower, text::u32(state.first)); });
+bool ends_with_state(std::u32string_view lower, bool of_text) {
+  const auto& rows = lang::states();
+  return std::any_of(rows.begin(), rows.end(), [&](const lang::State& row) {
+    return (!of_text || !row.text_action.empty()) && text::ends_with(lower, row.ending);
+  });
 }
 
 std::u32string first_word(std::u32string_view lower) {
@@ -41,56 +33,93 @@ std::u32string first_word(std::u32string_view lower) {
 }
 
 bool known_action(std::u32string_view word) {
-  const auto& known = tables::known_actions;
-  return std::any_of(known.begin(), known.end(), [&](const std::string& w) { return word == text::u32(w); });
+  const auto& known = lang::known_first_words();
+  return std::find(known.begin(), known.end(), word) != known.end();
 }
 
-// `raw` and `lower` share positions: lower-casing keeps one code point per code point.
-void check_separated(const SeparatedForm& form, std::u32string_view raw, std::u32string_view lower, Issues& issues) {
-  if (!text::starts_with(lower, form.verb)) return;
-  if (!text::contains(lower, form.separator)) {
-    issues.push_back(form.no_separator + U" " + form.usage);
+std::u32string hint() {
+  return text::join(lang::hinted_first_words(), U", ");
+}
+
+// A word of the usage in angle brackets: "type <text> into <target>" -> "text".
+std::u32string placeholder(std::u32string_view usage) {
+  size_t open = usage.find(U'<'), close = usage.find(U'>');
+  return open < close && close != std::u32string_view::npos ? std::u32string(usage.substr(open + 1, close - open - 1))
+                                                           : U"value";
+}
+
+// "<verb> <value> <separator> <target>", read on the text without its quote
+// pairs, as parse() reads it: a quoted separator is part of a name.
+void check_separated(const lang::Phrase& form, std::u32string_view raw, Issues& issues) {
+  Unquoted plain = unquote(raw);
+  std::u32string lower = text::lower(plain.text);
+  if (!text::starts_with(lower, form.words)) return;
+  std::u32string verb = text::strip(form.words);
+  std::u32string usage = U"Expected: " + std::u32string(form.usage);
+  std::u32string keyword = text::strip(form.separator);
+  const size_t after_verb = form.words.size();
+  if (language::find_unquoted(lower, form.separator, plain.quoted) == std::u32string::npos) {
+    issues.push_back(U"`" + verb + U"` instruction missing `" + keyword + U"` keyword. " + usage);
     return;
   }
-  const size_t verb = form.verb.size();
-  size_t pos = lower.find(form.separator, verb);
-  std::u32string value, target;
-  if (pos == std::u32string_view::npos) {
-    // "type into X": the keyword right after the verb is the separator, so
-    // the value is what is missing.
-    target = text::strip(raw.substr(std::min(raw.size(), verb + form.separator.size() - 1)));
-  } else {
-    value = text::strip(raw.substr(verb, pos - verb));
-    target = text::strip(raw.substr(pos + form.separator.size()));
+  size_t pos = language::find_unquoted(lower, form.separator, plain.quoted, after_verb);
+  // "type into X": the keyword right after the verb is the separator, so the
+  // value is what is missing.
+  size_t value_end = pos == std::u32string::npos ? after_verb : pos;
+  size_t target_begin = std::min(plain.text.size(), pos == std::u32string::npos
+                                                        ? after_verb + form.separator.size() - 1
+                                                        : pos + form.separator.size());
+  // A quoted space is something to type; white space outside quotes is not.
+  auto blank = [&](size_t begin, size_t end) {
+    return text::strip(plain.text.substr(begin, end - begin)).empty() &&
+           !language::touches_quote(plain.quoted, begin, end);
+  };
+  if (blank(after_verb, value_end))
+    issues.push_back(U"`" + verb + U"` instruction missing " + placeholder(form.usage) + U" to " + verb + U". " + usage);
+  if (blank(target_begin, plain.text.size()))
+    issues.push_back(U"`" + verb + U"` instruction missing target field. " + usage);
+}
+
+// Another phrase with the same first word that the line begins with
+// ("verify text ", "verify dialog says " for "verify ").
+bool longer_phrase(std::u32string_view lower, const lang::Phrase& form) {
+  for (const auto& other : lang::phrases()) {
+    if (other.words.size() > form.words.size() && text::starts_with(other.words, form.words) &&
+        text::starts_with(lower, other.words))
+      return true;
   }
-  if (value.empty()) issues.push_back(form.no_value + U" " + form.usage);
-  if (target.empty() && !form.no_target.empty()) issues.push_back(form.no_target + U" " + form.usage);
+  return false;
 }
 
-void check_verify(std::u32string_view lower, Issues& issues) {
-  if (!text::starts_with(lower, U"verify ") || text::starts_with(lower, U"verify text ") ||
-      text::starts_with(lower, U"verify dialog"))
+void check_state(const lang::Phrase& form, std::u32string_view lower, Issues& issues) {
+  if (!text::starts_with(lower, form.words) || longer_phrase(lower, form)) return;
+  bool of_text = form.form == lang::Form::text_state;
+  if (of_text) {
+    std::u32string_view rest = lower.substr(form.words.size());
+    for (const auto& r : lang::relations())
+      if (text::starts_with(rest, std::u32string(r.phrase) + U" ")) return;
+  }
+  if (ends_with_state(lower, of_text))
     return;
-  if (!ends_with_state(lower, tables::verify_states))
-    issues.push_back(U"`verify` instruction missing state. Expected ending: " + joined_states(tables::verify_states));
+  std::u32string verb = text::strip(form.words);
+  issues.push_back(U"`" + verb + U"` instruction missing state. Expected ending: " + joined_endings(of_text));
 }
 
-void check_verify_text(std::u32string_view lower, Issues& issues) {
-  if (!text::starts_with(lower, U"verify text ")) return;
-  static const std::u32string spatial[] = {U"verify text next to", U"verify text below", U"verify text above",
-                                           U"verify text left", U"verify text right"};
-  for (const auto& prefix : spatial)
-    if (text::starts_with(lower, prefix)) return;
-  if (!ends_with_state(lower, tables::verify_text_states))
-    issues.push_back(U"`verify text` instruction missing state. Expected ending: " +
-                     joined_states(tables::verify_text_states));
-}
-
-void check_wait(std::u32string_view raw, std::u32string_view lower, Issues& issues) {
-  if (!text::starts_with(lower, U"wait ")) return;
-  std::u32string ms = text::strip_chars(text::strip_chars(text::strip(raw.substr(5)), U"\""), U"'");
+void check_wait(const lang::Phrase& form, std::u32string_view raw, std::u32string_view lower, Issues& issues) {
+  if (!text::starts_with(lower, form.words)) return;
+  std::u32string ms = text::strip_chars(text::strip_chars(text::strip(raw.substr(form.words.size())), U"\""), U"'");
   if (ms.empty() || !std::all_of(ms.begin(), ms.end(), [](char32_t c) { return text::is_digit(c); }))
     issues.push_back(U"`wait` value must be a number in milliseconds. Got: " + text::quoted(ms));
+}
+
+// Quotes written \" inside a pair are part of its text, not pair ends.
+size_t quote_count(std::u32string_view raw) {
+  size_t n = 0;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == U'\\' && i + 1 < raw.size() && raw[i + 1] == U'"') ++i;
+    else if (raw[i] == U'"') ++n;
+  }
+  return n;
 }
 
 }  // namespace
@@ -98,19 +127,20 @@ void check_wait(std::u32string_view raw, std::u32string_view lower, Issues& issu
 std::vector<std::u32string> validate(std::u32string_view instruction) {
   std::u32string raw = text::strip(instruction);
   if (raw.empty()) return {U"Instruction is empty."};
-  if (std::count(raw.begin(), raw.end(), U'"') % 2 != 0)
-    return {U"Unbalanced quote \u2014 missing closing `\"` in: " + text::quoted(raw)};
+  if (quote_count(raw) % 2 != 0) return {U"Unbalanced quote \u2014 missing closing `\"` in: " + text::quoted(raw)};
   std::u32string lower = text::lower(raw);
   std::u32string word = first_word(lower);
-  if (!known_action(word))
-    return {U"Unknown action " + text::quoted(word) +
-            U". Expected one of: click, type, verify, hover, select, press, wait, find, extract, sendkeys."};
+  if (!known_action(word)) return {U"Unknown action " + text::quoted(word) + U". Expected one of: " + hint() + U"."};
   Issues issues;
-  check_separated(type_form, raw, lower, issues);
-  check_separated(select_form, raw, lower, issues);
-  check_verify(lower, issues);
-  check_verify_text(lower, issues);
-  check_wait(raw, lower, issues);
+  for (const auto& form : lang::phrases()) {
+    switch (form.form) {
+      case lang::Form::separated: check_separated(form, raw, issues); break;
+      case lang::Form::text_state:
+      case lang::Form::element_state: check_state(form, lower, issues); break;
+      default:
+        if (form.action == "wait") check_wait(form, raw, lower, issues);
+    }
+  }
   return issues;
 }
 

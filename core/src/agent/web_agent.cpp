@@ -114,7 +114,7 @@ Json WebAgent::execute(std::u32string_view instruction, const std::string& text)
   } catch (const std::invalid_argument& error) {
     throw StepFailure(step_failed(text, error.what()));
   }
-  Route how = route(instruction, step);
+  Route how = route(step);
   if (how == Route::dialog) return run_dialog_step(step, text);
   refuse_while_dialog(text);
   switch (how) {
@@ -243,8 +243,7 @@ struct Attempt {
 
 Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep& step, const Json& record,
                                Route how, const std::string& text) {
-  Json query = record;
-  if (how == Route::layout) query["target"] = text::encode(layout_target(instruction, step));
+  Json query = resolver_query(record, step, how);
   const std::string& action = step.action;
   EnginePtr engine = engine_;
   bool layout = how == Route::layout;

@@ -95,7 +95,7 @@ Json explain(const Json& snapshot, std::u32string_view instruction) {
   } catch (const agent::InvalidInstruction& error) {
     throw BadInput(error.what());
   }
-  agent::Route route = agent::route(instruction, step);
+  agent::Route route = agent::route(step);
   Json out = Json::object();
   out["instruction"] = text::encode(instruction);
   out["url"] = snapshot.contains("url") && snapshot["url"].is_string() ? snapshot["url"] : Json("");
@@ -106,8 +106,7 @@ Json explain(const Json& snapshot, std::u32string_view instruction) {
     out["resolved"] = false;
     return out;
   }
-  Json query = out["parsed"];
-  if (route == agent::Route::layout) query["target"] = text::encode(agent::layout_target(instruction, step));
+  Json query = agent::resolver_query(out["parsed"], step, route);
   out["query"] = query;
   Json result = route == agent::Route::layout ? agent::resolve_layout(query, scan)
                                               : text_fallback(query, scan, agent::resolve_direct(query, scan));

@@ -1,5 +1,7 @@
 #include "ranking.h"
 
+#include "vantle/agent/routing.h"
+
 #include <cstdio>
 
 #include "vantle/agent/resolution.h"
@@ -54,12 +56,14 @@ struct Query {
   std::string action;
   std::u32string target;
   long long ordinal = 1;
+  language::Spans quoted;
 };
 
 Query query_of(const Json& record) {
   Query q{string_at(record, "action"), text::decode(string_at(record, "target"))};
   const Json& ordinal = member(record, "ordinal");
   if (ordinal.is_number_integer()) q.ordinal = ordinal.get<long long>();
+  q.quoted = agent::quoted_of(record);
   return q;
 }
 
@@ -88,7 +92,7 @@ Ranking rank_generic(const Query& q, const Json& result, const agent::PageScan& 
   Ranking out;
   const Json& pool = member(result, "candidates");
   bool include_label = q.action == "type";
-  std::u32string target = direct::strip_type_descriptors(q.target);
+  std::u32string target = direct::strip_type_descriptors(q.target, q.quoted);
   direct::Elements dom = agent::direct_elements(scan.elements);
   direct::Elements texts = agent::direct_elements(scan.text_elements);
   std::vector<const direct::Element*> matched;
@@ -221,9 +225,10 @@ Ranking rank_direct(const Json& query, const Json& result, const agent::PageScan
 Ranking rank_layout(const Json& query, const agent::PageScan& scan) {
   Ranking out;
   std::u32string target = text::decode(string_at(query, "target"));
-  sp::ParsedTarget parsed = sp::parse_target(target);
+  const language::Spans quoted = agent::quoted_of(query);
+  sp::ParsedTarget parsed = sp::parse_target(target, quoted);
   sp::Resolver resolver(agent::layout_matrix(scan));
-  sp::Resolution r = resolver.resolve(target);
+  sp::Resolution r = resolver.resolve(target, quoted);
   const sp::Entry* anchor = parsed.anchor && !parsed.anchor->empty() ? resolver.find_anchor(*parsed.anchor) : nullptr;
   out.anchor = agent::entry_record(anchor, scan);
   out.rule = layout_rule(parsed, r);

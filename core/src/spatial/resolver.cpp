@@ -226,8 +226,8 @@ Entries Resolver::pool(const Entry& anchor, const std::optional<std::u32string>&
   return named.empty() ? typed : named;
 }
 
-Resolution Resolver::resolve(std::u32string_view target) const {
-  const ParsedTarget t = parse_target(target);
+Resolution Resolver::resolve(std::u32string_view target, const language::Spans& quoted) const {
+  const ParsedTarget t = parse_target(target, quoted);
   const bool no_anchor = !t.anchor || t.anchor->empty();
   if (no_anchor && !t.ordinal) return {};
   if (no_anchor) return resolve_ordinal(*t.ordinal, t.type_filter, t.search_text);

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "vantle/language/vocabulary.h"
 #include "vantle/spatial/resolver.h"
 #include "vantle/text/text.h"
 
@@ -15,25 +16,25 @@ std::u32string normalize(std::u32string_view text) {
 
 namespace {
 
-bool has_word(const std::vector<std::u32string>& words, std::u32string_view word) {
-  return std::find(words.begin(), words.end(), word) != words.end();
+namespace lang = language;
+
+// The word among the unquoted ones, if any.
+bool has_word(const std::vector<lang::Word>& words, std::u32string_view word) {
+  return std::any_of(words.begin(), words.end(), [&](const lang::Word& w) { return !w.quoted && w.text == word; });
 }
 
-// Longest phrase first; phrases of equal length keep table order.
-std::vector<Relation> relations_by_length() {
-  std::vector<Relation> rows(std::begin(RELATIONS), std::end(RELATIONS));
-  std::stable_sort(rows.begin(), rows.end(), [](const Relation& a, const Relation& b) {
-    return std::u32string_view(a.phrase).size() > std::u32string_view(b.phrase).size();
-  });
-  return rows;
-}
-
-std::u32string drop_articles(std::u32string anchor) {
-  for (const char32_t* article : ARTICLES) {
-    std::u32string prefix = std::u32string(article) + U" ";
-    if (text::starts_with(anchor, prefix)) anchor.erase(0, prefix.size());
+// Trims [begin, end) of `lower` and drops leading articles outside quotes.
+std::u32string anchor_of(const std::u32string& lower, size_t begin, const lang::Spans& quoted) {
+  size_t end = lower.size();
+  while (begin < end && text::is_space(lower[begin])) ++begin;
+  while (end > begin && text::is_space(lower[end - 1])) --end;
+  for (const auto& article : lang::articles()) {
+    std::u32string word = article + U" ";
+    if (text::starts_with(std::u32string_view(lower).substr(begin, end - begin), word) &&
+        !lang::touches_quote(quoted, begin, begin + word.size()))
+      begin += word.size();
   }
-  return anchor;
+  return text::strip(std::u32string_view(lower).substr(begin, end - begin));
 }
 
 std::optional<std::u32string> joined_or_null(const std::vector<std::u32string>& words) {
@@ -43,59 +44,57 @@ std::optional<std::u32string> joined_or_null(const std::vector<std::u32string>& 
 
 }  // namespace
 
-ParsedTarget parse_target(std::u32string_view target) {
-  static const std::vector<Relation> relations = relations_by_length();
+ParsedTarget parse_target(std::u32string_view target, const lang::Spans& quoted) {
   ParsedTarget out;
   const std::u32string lower = text::lower(target);
-  const std::vector<std::u32string> words = text::split_ws(lower);
+  const std::vector<lang::Word> words = lang::words(lower, quoted);
 
   std::optional<std::u32string> rel_keyword, ordinal_word, type_word;
   size_t rel_pos = std::u32string::npos;
-  for (const auto& row : relations) {
-    rel_pos = lower.find(row.phrase);
+  for (const auto& row : lang::relations_longest_first()) {
+    rel_pos = lang::find_unquoted(lower, row.phrase, quoted);
     if (rel_pos != std::u32string::npos) {
-      rel_keyword = row.phrase;
-      out.rel_strategy = row.strategy;
+      rel_keyword = std::u32string(row.phrase);
+      out.rel_strategy = std::u32string(row.strategy);
       break;
     }
   }
-  for (const auto& row : ORDINALS) {
+  for (const auto& row : lang::ordinals()) {
     if (has_word(words, row.word)) {
       out.ordinal = row.number;
-      ordinal_word = row.word;
+      ordinal_word = std::u32string(row.word);
       break;
     }
   }
-  for (const auto& row : TYPE_KEYWORDS) {
-    if (has_word(words, row.word)) {
-      out.type_filter = row.type;
-      type_word = row.word;
+  for (const auto& row : lang::type_words()) {
+    if (!row.element_type.empty() && has_word(words, row.word)) {
+      out.type_filter = std::u32string(row.element_type);
+      type_word = std::u32string(row.word);
       break;
     }
   }
 
-  auto skipped = [&](const std::u32string& w, bool skip_articles) {
-    if ((ordinal_word && w == *ordinal_word) || (type_word && w == *type_word)) return true;
+  auto skipped = [&](const lang::Word& w, bool skip_articles) {
+    if (w.quoted) return false;
+    if ((ordinal_word && w.text == *ordinal_word) || (type_word && w.text == *type_word)) return true;
     if (!skip_articles) return false;
-    for (const char32_t* article : ARTICLES)
-      if (w == article) return true;
-    return rel_keyword && has_word(text::split_ws(*rel_keyword), w);
+    const auto& articles = lang::articles();
+    if (std::find(articles.begin(), articles.end(), w.text) != articles.end()) return true;
+    return rel_keyword && text::contains(U" " + *rel_keyword + U" ", U" " + w.text + U" ");
   };
 
   if (rel_keyword) {
-    std::u32string_view before = std::u32string_view(lower).substr(0, rel_pos);
-    std::u32string_view after = std::u32string_view(lower).substr(rel_pos + rel_keyword->size());
-    out.anchor = text::strip(drop_articles(text::strip(after)));
+    out.anchor = anchor_of(lower, rel_pos + rel_keyword->size(), quoted);
     std::vector<std::u32string> pre_words;
-    for (auto& w : text::split_ws(text::strip(before)))
-      if (!skipped(w, false)) pre_words.push_back(w);
+    for (const auto& w : lang::words(std::u32string_view(lower).substr(0, rel_pos), lang::spans_within(quoted, 0, rel_pos)))
+      if (!skipped(w, false)) pre_words.push_back(w.text);
     out.target_text = joined_or_null(pre_words);
   }
 
   if (out.ordinal && (!out.anchor || out.anchor->empty())) {
     std::vector<std::u32string> remaining;
     for (const auto& w : words)
-      if (!skipped(w, true)) remaining.push_back(w);
+      if (!skipped(w, true)) remaining.push_back(w.text);
     out.search_text = joined_or_null(remaining);
   }
   return out;

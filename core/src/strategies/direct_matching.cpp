@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "direct_util.h"
+#include "vantle/language/vocabulary.h"
 #include "vantle/text/text.h"
 
 namespace vantle::strategies::direct {
@@ -136,15 +137,20 @@ bool exact_matches_element(std::u32string_view target, const Element& element, b
   return detail::Matcher(target).equal_to(element, include_label);
 }
 
-std::u32string strip_type_descriptors(std::u32string_view target) {
-  auto words = text::split_ws(target);
-  auto is_descriptor = [](const std::u32string& w) { return in_table(TYPE_DESCRIPTORS, text::lower(w)); };
+std::u32string strip_type_descriptors(std::u32string_view target, const language::Spans& quoted) {
+  auto words = language::words(target, quoted);
+  auto is_descriptor = [](const language::Word& w) {
+    const language::TypeWord* row = language::type_word(text::lower(w.text));
+    return !w.quoted && row && row->descriptor;
+  };
   auto end = words.end();
   while (end != words.begin() && is_descriptor(*(end - 1))) --end;
   auto begin = words.begin();
   while (begin != end && is_descriptor(*begin)) ++begin;
   if (begin == end) return std::u32string(target);
-  return text::join(std::vector<std::u32string>(begin, end), U" ");
+  std::vector<std::u32string> kept;
+  for (auto it = begin; it != end; ++it) kept.push_back(it->text);
+  return text::join(kept, U" ");
 }
 
 bool filters_by_action(std::u32string_view action) { return action == U"type" || action == U"select"; }

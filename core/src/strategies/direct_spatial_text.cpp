@@ -4,38 +4,37 @@
 
 #include "direct_util.h"
 #include "vantle/strategies/direct_strategy.h"
+#include "vantle/language/vocabulary.h"
 #include "vantle/text/text.h"
 
 namespace vantle::strategies::direct {
 
 namespace {
 
-// Longer keywords first so that no keyword is shadowed by a shorter one;
-// equal lengths keep table order.
-const std::array<DirectionKeyword, 6>& keywords_longest_first() {
-  static const auto sorted = [] {
-    auto k = DIRECTIONS;
-    std::stable_sort(k.begin(), k.end(), [](const DirectionKeyword& a, const DirectionKeyword& b) {
-      return a.keyword.size() > b.keyword.size();
-    });
-    return k;
-  }();
-  return sorted;
-}
-
 struct Direction {
   std::u32string_view direction;
   std::u32string anchor_text;
 };
 
-Direction parse_direction(std::u32string_view target) {
+// The relation phrase opening the target and the anchor after it; articles
+// are dropped from an unquoted anchor only.
+Direction parse_direction(std::u32string_view target, const language::Spans& quoted) {
   const auto lowered = text::lower(target);
-  for (const auto& k : keywords_longest_first()) {
-    if (!text::starts_with(lowered, std::u32string(k.keyword) + U" ")) continue;
-    auto anchor = text::strip(target.substr(k.keyword.size()));
-    for (std::u32string_view article : {U"the ", U"a ", U"an "})
-      if (text::starts_with(text::lower(anchor), article)) anchor.erase(0, article.size());
-    return {k.direction, anchor};
+  for (const auto& r : language::relations_longest_first()) {
+    std::u32string keyword = std::u32string(r.phrase) + U" ";
+    if (r.direction.empty() || !text::starts_with(lowered, keyword) ||
+        language::touches_quote(quoted, 0, keyword.size()))
+      continue;
+    size_t begin = r.phrase.size(), end = target.size();
+    while (begin < end && text::is_space(target[begin])) ++begin;
+    while (end > begin && text::is_space(target[end - 1])) --end;
+    for (const auto& article : language::articles()) {
+      std::u32string word = article + U" ";
+      if (text::starts_with(std::u32string_view(lowered).substr(begin), word) &&
+          !language::touches_quote(quoted, begin, begin + word.size()))
+        begin += word.size();
+    }
+    return {r.direction, std::u32string(target.substr(begin, end - begin))};
   }
   return {};
 }
@@ -188,8 +187,9 @@ std::u32string norm(std::u32string_view s) {
 }
 
 Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_view expected,
-                                   const Elements& text_elements, const Elements& dom_elements) {
-  const auto [direction, anchor_text] = parse_direction(target);
+                                   const Elements& text_elements, const Elements& dom_elements,
+                                   const language::Spans& quoted) {
+  const auto [direction, anchor_text] = parse_direction(target, quoted);
   if (direction.empty() || anchor_text.empty()) return spatial_result(false, false, nullptr, expecting(expected));
 
   const auto anchors = find_anchors(text::lower(anchor_text), text_elements, dom_elements);
@@ -218,8 +218,8 @@ Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_vi
 }
 
 Result resolve_extract_spatial_text(std::u32string_view target, const Elements& text_elements,
-                                    const Elements& dom_elements) {
-  Result seen = resolve_verify_spatial_text(target, U"", text_elements, dom_elements);
+                                    const Elements& dom_elements, const language::Spans& quoted) {
+  Result seen = resolve_verify_spatial_text(target, U"", text_elements, dom_elements, quoted);
   Result r;
   r.extracted = std::u32string();
   // An empty candidate list means nothing lies in the direction; the element

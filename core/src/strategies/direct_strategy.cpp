@@ -143,13 +143,14 @@ Inputs inputs_for(std::u32string_view action) {
 Result resolve(const Instruction& in, const Elements& dom, const Elements& text_elements) {
   const auto& action = in.action;
   if (action == U"verify_spatial_text")
-    return resolve_verify_spatial_text(in.target, in.value, text_elements, dom);
-  if (action == U"extract_text_spatial") return resolve_extract_spatial_text(in.target, text_elements, dom);
+    return resolve_verify_spatial_text(in.target, in.value, text_elements, dom, in.quoted);
+  if (action == U"extract_text_spatial")
+    return resolve_extract_spatial_text(in.target, text_elements, dom, in.quoted);
   if (action == U"find_text") return resolve_find_text(in.target, text_elements);
   if (action == U"find_exact_text") return resolve_find_exact_text(in.target, text_elements);
   if (action == U"verify_present" || action == U"verify_visible" || action == U"verify_enabled" ||
       action == U"verify_disabled")
-    return resolve_verify(action, in.target, dom);
+    return resolve_verify(action, in.target, dom, in.quoted);
   if (action == U"verify_text_present" || action == U"verify_text_visible")
     return resolve_verify_text(action, in.target, text_elements);
   return resolve_generic(in, dom, text_elements);
@@ -157,7 +158,7 @@ Result resolve(const Instruction& in, const Elements& dom, const Elements& text_
 
 Result resolve_generic(const Instruction& in, const Elements& dom, const Elements& text_elements) {
   const auto eligible = filter_by_action(in.action, dom);
-  const detail::Matcher target(strip_type_descriptors(in.target));
+  const detail::Matcher target(strip_type_descriptors(in.target, in.quoted));
   const bool include_label = uses_label(in.action);
 
   Pool matched = matching(eligible, target, include_label, true);
@@ -176,9 +177,10 @@ Result resolve_generic(const Instruction& in, const Elements& dom, const Element
   return found(chosen, std::move(pool));
 }
 
-Result resolve_verify(std::u32string_view action, std::u32string_view target, const Elements& dom) {
+Result resolve_verify(std::u32string_view action, std::u32string_view target, const Elements& dom,
+                      const language::Spans& quoted) {
   check_action(action, {U"verify_present", U"verify_visible", U"verify_enabled", U"verify_disabled"});
-  const detail::Matcher scoring(strip_type_descriptors(target));
+  const detail::Matcher scoring(strip_type_descriptors(target, quoted));
   Pool candidates;
   for (const auto& el : dom)
     if (scoring.contained_in(el, false)) candidates.push_back(&el);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include <nlohmann/json.hpp>
+
 #include "vantle/agent/step_parser.h"
 
 namespace vantle::agent {
@@ -20,20 +22,22 @@ enum class Route {
   navigate,  ///< load an address
 };
 
-/// True when `target` names its element by position: a relation phrase (next
-/// to, below, under, above, left of, right of, near) as whole words, or an
-/// ordinal word together with a type word ("second button", "3rd input").
-bool names_position(std::u32string_view target);
-
-/// The ordinal word, as written, that the parser took off the front of a
-/// click or extract target ("Second"); empty when it took none.
-std::u32string taken_ordinal_word(std::u32string_view instruction, const ParsedStep& step);
-
-/// The target as the layout resolver reads it: the taken ordinal word given back.
-std::u32string layout_target(std::u32string_view instruction, const ParsedStep& step);
+/// True when `target` names its element by position: a relation phrase as
+/// whole words, or an ordinal word together with a type word ("second
+/// button", "3rd input"). Words inside `quoted` stretches are names, not
+/// positions.
+bool names_position(std::u32string_view target, const language::Spans& quoted = {});
 
 /// The route of a parsed step. A target that is exactly a quoted literal is a
 /// name, never a position, so it always goes the direct way.
-Route route(std::u32string_view instruction, const ParsedStep& step);
+Route route(const ParsedStep& step);
+
+/// What a resolver reads for a step: its record, with the target the layout
+/// resolver reads on that route, and the target's quoted stretches as
+/// "_quoted": [[begin, end], ...] in code points.
+nlohmann::ordered_json resolver_query(nlohmann::ordered_json record, const ParsedStep& step, Route how);
+
+/// The quoted stretches a resolver query carries.
+language::Spans quoted_of(const nlohmann::ordered_json& query);
 
 }  // namespace vantle::agent

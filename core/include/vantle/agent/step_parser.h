@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "vantle/language/quoting.h"
+
 namespace vantle::agent {
 
 /// One parsed instruction. `target` and `value` are empty optionals where the
@@ -24,6 +26,10 @@ struct ParsedStep {
   std::optional<int> ordinal;
   /// True when `target` is, character for character, one of the quoted literals.
   bool literal_target = false;
+  /// The ordinal word as written ("Second") when one was taken off the target.
+  std::u32string ordinal_word;
+  /// The stretches of `target` that were quoted.
+  language::Spans quoted;
 };
 
 /// Raised by parse() for text it cannot turn into a step. what() is UTF-8;
@@ -46,10 +52,12 @@ std::vector<std::u32string> validate(std::u32string_view instruction);
 /// Issues per 1-based line number; lines without issues are left out.
 std::map<int, std::vector<std::u32string>> validate_all(const std::vector<std::u32string>& instructions);
 
-/// An instruction with its matched double-quote pairs removed, and the quoted texts.
+/// An instruction with its matched double-quote pairs removed, the quoted
+/// texts, and where they lie in `text`. Inside a pair, \" stands for a quote.
 struct Unquoted {
   std::u32string text;
   std::vector<std::u32string> literals;
+  language::Spans quoted;
 };
 Unquoted unquote(std::u32string_view instruction);
 
@@ -63,18 +71,13 @@ std::pair<int, std::u32string> extract_ordinal(std::u32string_view text);
 /// True when `target` equals one of `literals` exactly.
 bool is_literal(std::u32string_view target, const std::vector<std::u32string>& literals);
 
-/// The keyword tables, in their documented order.
-namespace tables {
-extern const std::vector<std::string> supported_actions;
-extern const std::vector<std::pair<std::string, std::string>> verify_states;
-extern const std::vector<std::pair<std::string, std::string>> verify_text_states;
-extern const std::vector<std::string> stop_words;
-extern const std::vector<std::string> known_actions;
-extern const std::vector<std::pair<std::string, int>> ordinals;
-extern const std::vector<std::string> spatial_keywords;
-extern const std::vector<std::string> extract_prefixes;
-/// The pattern the quote scan implements, for callers that want to show it.
+/// The layout resolver's reading of a step's target: the ordinal word the
+/// parser took off, given back in front.
+std::u32string layout_target(const ParsedStep& step);
+/// Where layout_target() holds quoted text.
+language::Spans layout_quoted(const ParsedStep& step);
+
+/// The pattern of a quoted literal without escapes, for callers that show it.
 extern const char* const quote_pattern;
-}  // namespace tables
 
 }  // namespace vantle::agent

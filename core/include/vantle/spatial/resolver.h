@@ -5,41 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "vantle/language/quoting.h"
 #include "vantle/spatial/matrix.h"
 
 namespace vantle::spatial {
 
-/// Relation phrase to relation strategy, in table order.
-struct Relation {
-  const char32_t* phrase;
-  const char32_t* strategy;
-};
-inline constexpr Relation RELATIONS[] = {
-    {U"next to", U"next_to"}, {U"below", U"below"},  {U"under", U"below"},
-    {U"above", U"above"},     {U"left of", U"left"}, {U"right of", U"right"},
-    {U"near", U"near"},
-};
-
-struct OrdinalWord {
-  const char32_t* word;
-  int number;
-};
-inline constexpr OrdinalWord ORDINALS[] = {
-    {U"first", 1}, {U"second", 2}, {U"third", 3}, {U"fourth", 4}, {U"fifth", 5},
-    {U"1st", 1},   {U"2nd", 2},    {U"3rd", 3},   {U"4th", 4},    {U"5th", 5},
-};
-
-struct TypeKeyword {
-  const char32_t* word;
-  const char32_t* type;
-};
-inline constexpr TypeKeyword TYPE_KEYWORDS[] = {
-    {U"button", U"button"}, {U"btn", U"button"},   {U"link", U"link"},
-    {U"anchor", U"link"},   {U"input", U"input"},  {U"field", U"input"},
-    {U"textbox", U"input"}, {U"select", U"select"}, {U"dropdown", U"select"},
-};
-
-inline constexpr const char32_t* ARTICLES[] = {U"the", U"a", U"an"};
 inline constexpr const char* ANCHOR_ATTRIBUTES[] = {"aria-label", "_label", "placeholder"};
 
 /// A spatial target taken apart.
@@ -52,7 +22,9 @@ struct ParsedTarget {
   std::optional<std::u32string> target_text;
 };
 
-ParsedTarget parse_target(std::u32string_view target);
+/// Takes a target apart; words inside `quoted` stretches are names, never
+/// relations, ordinals, type words or articles.
+ParsedTarget parse_target(std::u32string_view target, const language::Spans& quoted = {});
 /// Lower-cases and drops every space (U+0020) and hyphen.
 std::u32string normalize(std::u32string_view text);
 
@@ -83,7 +55,7 @@ class Resolver {
 
   const std::vector<Entry>& matrix() const { return matrix_; }
 
-  Resolution resolve(std::u32string_view target) const;
+  Resolution resolve(std::u32string_view target, const language::Spans& quoted = {}) const;
   /// The entry the anchor phrase names, or nullptr.
   const Entry* find_anchor(std::u32string_view anchor_text) const;
   Resolution resolve_ordinal(long long ordinal, const std::optional<std::u32string>& type_filter,

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vantle/language/quoting.h"
+
 namespace vantle::strategies::direct {
 
 /// A record lacks a key that the operation cannot do without.
@@ -81,6 +83,8 @@ struct Instruction {
   std::u32string value;
   /// Which of several matches to take, counted from 1.
   long long ordinal = 1;
+  /// Where the target holds quoted text, which is matched as written.
+  language::Spans quoted;
 };
 
 /// Observed state of a verification; keys are present in the order declared.
@@ -142,11 +146,6 @@ inline constexpr std::array<std::u32string_view, 9> READ_ATTRIBUTES{
     U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt", U"class", U"id", U"role"};
 /// True for the names of READ_ATTRIBUTES.
 bool reads_attribute(std::u32string_view name);
-/// Element-type words stripped from the ends of a target.
-inline constexpr std::array<std::u32string_view, 18> TYPE_DESCRIPTORS{
-    U"input", U"field", U"button", U"btn",      U"box",     U"link",
-    U"dropdown", U"select", U"checkbox", U"radio", U"textarea", U"textbox",
-    U"area", U"icon", U"control", U"widget", U"form", U"element"};
 /// Tags whose text can answer a spatial text question.
 inline constexpr std::array<std::u32string_view, 14> TEXT_ONLY_TAGS{
     U"span", U"p", U"label", U"h1", U"h2", U"h3", U"h4",
@@ -158,22 +157,6 @@ inline constexpr std::array<std::u32string_view, 4> TYPEABLE_ROLES{
     U"textbox", U"searchbox", U"spinbutton", U"combobox"};
 inline constexpr std::array<std::u32string_view, 1> SELECTABLE_TAGS{U"select"};
 
-/// A spatial keyword of a text check and the direction it names.
-struct DirectionKeyword {
-  std::u32string_view keyword;
-  std::u32string_view direction;
-};
-/// Spatial keywords of text checks, in table order; they are tried longest
-/// first, equal lengths in this order. "near" names no direction here.
-inline constexpr std::array<DirectionKeyword, 6> DIRECTIONS{{
-    {U"next to", U"right"},
-    {U"right of", U"right"},
-    {U"left of", U"left"},
-    {U"below", U"below"},
-    {U"under", U"below"},
-    {U"above", U"above"},
-}};
-
 // ---- matching primitives --------------------------------------------------
 
 /// The human-readable surfaces of an element, as stored, in a fixed order.
@@ -184,8 +167,9 @@ bool matches_element(std::u32string_view target, const Element& element, bool in
 /// As matches_element, but the target must equal a normalised, stripped surface.
 bool exact_matches_element(std::u32string_view target, const Element& element,
                            bool include_label = false);
-/// Drops element-type words from the end, then the start, of a target.
-std::u32string strip_type_descriptors(std::u32string_view target);
+/// Drops element-type words from the end, then the start, of a target;
+/// quoted words stay.
+std::u32string strip_type_descriptors(std::u32string_view target, const language::Spans& quoted = {});
 /// True when `action` narrows the pool ("type" and "select").
 bool filters_by_action(std::u32string_view action);
 /// The elements that can take `action`, in order; every element for actions
@@ -208,7 +192,7 @@ Result resolve_generic(const Instruction& instruction, const Elements& dom_eleme
                        const Elements& text_elements);
 /// Finds the target element, then reports whether its recorded state holds.
 Result resolve_verify(std::u32string_view action, std::u32string_view target,
-                      const Elements& dom_elements);
+                      const Elements& dom_elements, const language::Spans& quoted = {});
 /// Finds a text element containing the target, then reports its state.
 Result resolve_verify_text(std::u32string_view action, std::u32string_view target,
                            const Elements& text_elements);
@@ -217,10 +201,12 @@ Result resolve_find_text(std::u32string_view target, const Elements& text_elemen
 /// The first text element whose text equals the target.
 Result resolve_find_exact_text(std::u32string_view target, const Elements& text_elements);
 /// Reads the text in a direction from an anchor and compares it to `expected`.
+/// A quoted anchor keeps its articles.
 Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_view expected,
-                                   const Elements& text_elements, const Elements& dom_elements);
+                                   const Elements& text_elements, const Elements& dom_elements,
+                                   const language::Spans& quoted = {});
 /// Reads the nearest text in a direction from an anchor.
 Result resolve_extract_spatial_text(std::u32string_view target, const Elements& text_elements,
-                                    const Elements& dom_elements);
+                                    const Elements& dom_elements, const language::Spans& quoted = {});
 
 }  // namespace vantle::strategies::direct
