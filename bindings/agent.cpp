@@ -25,6 +25,7 @@
 #include "vantle/agent/web_agent.h"
 #include "vantle/browser/actions.h"
 #include "vantle/browser/page_scanner.h"
+#include "vantle/language/instruction_file.h"
 #include "vantle/text/text.h"
 
 namespace nb = nanobind;
@@ -321,11 +322,9 @@ struct PyWebAgent {
   }
 
   nb::list run_file(nb::object path) {
-    nb::object file = nb::module_::import_("builtins").attr("open")(path, "r", "encoding"_a = "utf-8");
-    nb::object content = file.attr("read")();
-    file.attr("close")();
     nb::list results;
-    for (const auto& line : agent::instruction_lines(u32(content))) results.append(run(to_str(line)));
+    for (const auto& line : vantle::language::read_instruction_file(vantle::py::read_file(path)).all())
+      results.append(run(to_str(line.text)));
     return results;
   }
 

@@ -24,19 +24,6 @@ class StepsFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-nb::bytes read_bytes(nb::handle path) {
-  nb::object file = nb::module_::import_("builtins").attr("open")(path, "rb");
-  nb::object data;
-  try {
-    data = file.attr("read")();
-  } catch (...) {
-    file.attr("close")();
-    throw;
-  }
-  file.attr("close")();
-  return nb::borrow<nb::bytes>(data);
-}
-
 nb::dict test_record(const harness::StepsTest& test, const std::string& issues) {
   nb::list steps;
   for (const auto& step : test.steps) steps.append(nb::make_tuple(step.line, py::to_str(step.text)));
@@ -50,8 +37,7 @@ nb::dict test_record(const harness::StepsTest& test, const std::string& issues) 
 
 // Every test of a file with issues carries all of them: the file fails as a whole.
 nb::list read_tests(nb::handle path, const std::string& shown_as, nb::handle default_name) {
-  nb::bytes raw = read_bytes(path);
-  harness::StepsFile file = harness::read_steps(std::string_view(raw.c_str(), raw.size()), py::u32(default_name));
+  harness::StepsFile file = harness::read_steps(py::read_file(path), py::u32(default_name));
   std::string issues = harness::issue_report(file, shown_as);
   nb::list tests;
   for (const auto& test : file.tests) tests.append(test_record(test, issues));

@@ -188,6 +188,14 @@ class TestAgent:
         )
         assert agent.run_file(steps) == [None, True]
 
+    # Editors on some systems save a byte order mark and CRLF (or CR) line ends;
+    # "## name" lines split .steps files and are skipped here.
+    def test_run_file_reads_a_byte_order_mark_and_crlf(self, agent, server, tmp_path):
+        steps = tmp_path / "shop.steps"
+        text = f"\ufeffnavigate {server}/agent/shop.html\r\n## products\r\nverify \"Products\" is present\rverify text \"Products\" is present\r\n"
+        steps.write_bytes(text.encode("utf-8"))
+        assert agent.run_file(str(steps)) == [None, True, True]
+
     def test_run_all_stops_at_the_first_failure(self, on):
         agent = on("shop.html")
         count = len(agent._steps)

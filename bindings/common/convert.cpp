@@ -70,4 +70,17 @@ nb::object from_json(const Json& v) {
   }
 }
 
+std::string read_file(nb::handle path) {
+  nb::object file = nb::module_::import_("builtins").attr("open")(path, "rb");
+  nb::object data;
+  try {
+    data = file.attr("read")();
+  } catch (...) {
+    file.attr("close")();
+    throw;
+  }
+  file.attr("close")();
+  return std::string(PyBytes_AS_STRING(data.ptr()), static_cast<size_t>(PyBytes_GET_SIZE(data.ptr())));
+}
+
 }  // namespace vantle::py

@@ -26,4 +26,7 @@ Json to_json(nb::handle obj);
 /// Converts JSON back to plain Python data (dicts keep key order).
 nb::object from_json(const Json& value);
 
+/// The bytes of a file, opened through Python so that any path-like works.
+std::string read_file(nb::handle path);
+
 }  // namespace vantle::py

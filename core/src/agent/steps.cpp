@@ -46,20 +46,3 @@ std::string base64(std::string_view bytes) {
 }
 
 }  // namespace vantle::agent
-
-namespace vantle::agent {
-
-std::vector<std::u32string> instruction_lines(std::u32string_view file_text) {
-  std::vector<std::u32string> out;
-  std::size_t start = 0;
-  while (start <= file_text.size()) {
-    std::size_t end = file_text.find(U'\n', start);
-    if (end == std::u32string_view::npos) end = file_text.size();
-    std::u32string line = text::strip(file_text.substr(start, end - start));
-    if (!line.empty() && line.front() != U'#') out.push_back(std::move(line));
-    start = end + 1;
-  }
-  return out;
-}
-
-}  // namespace vantle::agent

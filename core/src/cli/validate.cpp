@@ -1,5 +1,6 @@
 #include "vantle/agent/step_parser.h"
 #include "vantle/cli/cli.h"
+#include "vantle/language/instruction_file.h"
 #include "vantle/text/text.h"
 
 #include <cerrno>
@@ -49,11 +50,6 @@ std::string plural(size_t n, const std::string& word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
-bool is_skipped(std::u32string_view line) {
-  std::u32string trimmed = text::strip(line);
-  return trimmed.empty() || trimmed[0] == U'#';
-}
-
 struct Tally {
   size_t files = 0, instructions = 0, issues = 0, files_with_issues = 0, unreadable = 0;
 };
@@ -70,13 +66,15 @@ std::string summary(const Tally& t) {
 }
 
 void check_file(const std::string& path, const std::string& content, Tally& tally, std::string& out) {
-  Instructions found = instruction_lines(content);
-  auto issues = agent::validate_all(found.texts);
+  std::vector<language::FileLine> found = language::read_instruction_file(content).all();
+  std::vector<std::u32string> texts;
+  for (const auto& line : found) texts.push_back(line.text);
+  auto issues = agent::validate_all(texts);
   ++tally.files;
-  tally.instructions += found.texts.size();
+  tally.instructions += found.size();
   if (!issues.empty()) ++tally.files_with_issues;
   for (const auto& [index, messages] : issues) {
-    std::string where = path + ":" + std::to_string(found.lines[static_cast<size_t>(index - 1)]) + ": ";
+    std::string where = path + ":" + std::to_string(found[static_cast<size_t>(index - 1)].line) + ": ";
     for (const auto& message : messages) out += where + text::encode(message) + "\n";
     tally.issues += messages.size();
   }
@@ -105,32 +103,6 @@ Outcome run_validate(const std::vector<std::string>& args) {
 }
 
 }  // namespace
-
-std::vector<std::u32string> file_lines(std::string_view content) {
-  std::u32string all = text::decode(content);
-  if (!all.empty() && all[0] == 0xFEFF) all.erase(0, 1);  // byte order mark
-  std::vector<std::u32string> lines;
-  size_t start = 0;
-  while (start < all.size()) {
-    size_t end = all.find_first_of(U"\r\n", start);
-    if (end == std::u32string::npos) end = all.size();
-    lines.emplace_back(all, start, end - start);
-    // \r\n, \r and \n each end one line.
-    start = end + ((end + 1 < all.size() && all[end] == U'\r' && all[end + 1] == U'\n') ? 2 : 1);
-  }
-  return lines;
-}
-
-Instructions instruction_lines(std::string_view content) {
-  std::vector<std::u32string> lines = file_lines(content);
-  Instructions out;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (is_skipped(lines[i])) continue;
-    out.texts.push_back(lines[i]);
-    out.lines.push_back(static_cast<int>(i) + 1);
-  }
-  return out;
-}
 
 Outcome validate_files(const std::vector<std::string>& paths) {
   Outcome outcome;

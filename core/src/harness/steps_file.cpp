@@ -1,22 +1,14 @@
 #include "vantle/harness/steps_file.h"
 
 #include <algorithm>
-#include <optional>
 #include <set>
 
 #include "vantle/agent/step_parser.h"
-#include "vantle/cli/cli.h"
 #include "vantle/text/text.h"
 
 namespace vantle::harness {
 
 namespace {
-
-// "## name" starts a test; "###..." stays a comment.
-std::optional<std::u32string> heading(const std::u32string& line) {
-  if (!text::starts_with(line, U"##") || text::starts_with(line, U"###")) return std::nullopt;
-  return text::strip(std::u32string_view(line).substr(2));
-}
 
 void check_layout(StepsFile& file, const std::vector<StepLine>& loose, bool sectioned) {
   if (sectioned && !loose.empty())
@@ -47,17 +39,9 @@ void check_syntax(StepsFile& file) {
 
 StepsFile read_steps(std::string_view content, std::u32string_view default_name) {
   StepsFile file;
-  std::vector<StepLine> loose;
-  std::vector<std::u32string> lines = cli::file_lines(content);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    int number = static_cast<int>(i) + 1;
-    std::u32string line = text::strip(lines[i]);
-    if (auto name = heading(line)) {
-      file.tests.push_back({*name, number, {}});
-    } else if (!line.empty() && line[0] != U'#') {
-      (file.tests.empty() ? loose : file.tests.back().steps).push_back({number, line});
-    }
-  }
+  language::InstructionFile read = language::read_instruction_file(content);
+  const std::vector<StepLine>& loose = read.loose;
+  for (auto& section : read.sections) file.tests.push_back({section.name, section.line, std::move(section.steps)});
   bool sectioned = !file.tests.empty();
   if (!sectioned) file.tests.push_back({std::u32string(default_name), 1, loose});
   check_layout(file, sectioned ? loose : std::vector<StepLine>{}, sectioned);

@@ -22,11 +22,3 @@ Json failed_step(std::string_view instruction, std::string_view message, std::st
 std::string base64(std::string_view bytes);
 
 }  // namespace vantle::agent
-
-namespace vantle::agent {
-
-/// The instructions of an instruction file: one per line, trimmed; blank
-/// lines and lines starting with "#" are left out.
-std::vector<std::u32string> instruction_lines(std::u32string_view file_text);
-
-}  // namespace vantle::agent

@@ -43,16 +43,4 @@ Command validate_command();
 /// Validates the given files and renders the report.
 Outcome validate_files(const std::vector<std::string>& paths);
 
-/// The instructions of one file: blank and `#` comment lines are skipped,
-/// and each instruction keeps its 1-based line number in the file.
-struct Instructions {
-  std::vector<std::u32string> texts;
-  std::vector<int> lines;
-};
-Instructions instruction_lines(std::string_view content);
-
-/// The lines of a file's text, without their line ends (\r\n, \r or \n) and
-/// without a leading byte order mark; line i is line number i + 1.
-std::vector<std::u32string> file_lines(std::string_view content);
-
 }  // namespace vantle::cli

@@ -7,13 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "vantle/language/instruction_file.h"
+
 namespace vantle::harness {
 
 /// One instruction and its 1-based line number in the file.
-struct StepLine {
-  int line = 0;
-  std::u32string text;
-};
+using StepLine = language::FileLine;
 
 struct StepsTest {
   std::u32string name;
