@@ -21,6 +21,7 @@
 #include "vantle/agent/resolution.h"
 #include "vantle/agent/retry.h"
 #include "vantle/agent/routing.h"
+#include "vantle/agent/session_browser.h"
 #include "vantle/agent/steps.h"
 #include "vantle/agent/web_agent.h"
 #include "vantle/browser/actions.h"
@@ -289,15 +290,34 @@ struct PyBrowserManager {
 
 std::string optional_text(const nb::object& value) { return value.is_none() ? std::string() : utf8(value); }
 
-PyBrowserManager make_manager(bool headless, nb::object browser_path, nb::object ws_endpoint, double timeout_ms) {
+agent::BrowserOptions browser_options(bool headless, nb::object browser_path, nb::object ws_endpoint,
+                                      double timeout_ms, double slow_mo, nb::object context) {
   agent::BrowserOptions options;
   options.headless = headless;
+  options.slow_mo_ms = slow_mo;
   options.browser_path = optional_text(browser_path);
   options.ws_endpoint = optional_text(ws_endpoint);
   options.timeout_ms = timeout_ms;
+  if (!context.is_none()) options.context = wrap(context);
+  return options;
+}
+
+PyBrowserManager make_manager(const agent::BrowserOptions& options) {
   auto host = std::make_shared<PyHost>();
   return {host, std::make_shared<agent::BrowserManager>(host, options)};
 }
+
+// ----- SessionBrowser -------------------------------------------------------
+
+struct PySessionBrowser {
+  std::shared_ptr<agent::SessionBrowser> core;
+
+  nb::object new_context(nb::kwargs options) {
+    vantle::browser::Kwargs kwargs;
+    for (auto [key, value] : options) kwargs.emplace_back(utf8(key), to_json(value));
+    return unwrap(core->new_context(kwargs));
+  }
+};
 
 nb::object remote_or_none(const RemotePtr& remote) { return remote ? unwrap(remote) : nb::none(); }
 
@@ -350,12 +370,17 @@ NB_MODULE(_agent, m) {
       .def(
           "__init__",
           [](PyBrowserManager* self, bool headless, nb::object browser_path, nb::object ws_endpoint,
-             double timeout_ms) { new (self) PyBrowserManager(make_manager(headless, browser_path, ws_endpoint, timeout_ms)); },
+             double timeout_ms, double slow_mo, nb::object context) {
+            new (self) PyBrowserManager(
+                make_manager(browser_options(headless, browser_path, ws_endpoint, timeout_ms, slow_mo, context)));
+          },
           nb::kw_only(), "headless"_a = true, "browser_path"_a = nb::none(), "ws_endpoint"_a = nb::none(),
-          "timeout_ms"_a = 5000.0,
+          "timeout_ms"_a = 5000.0, "slow_mo"_a = 0.0, "context"_a = nb::none(),
           "Chromium is found from browser_path, then $VANTLE_BROWSER, then /usr/bin/chromium, then "
           "Playwright's own browser. With ws_endpoint (or $VANTLE_BROWSER_WS_ENDPOINT) it connects to a "
-          "running Playwright browser server instead of launching.")
+          "running Playwright browser server instead of launching. slow_mo: milliseconds to pause after each "
+          "browser operation. context: a browser context to open the page in; the manager then closes that "
+          "context, never a browser.")
       .def("start", [](PyBrowserManager& self) { self.core->start(); },
            "Start Playwright, launch or connect to Chromium and open a page.")
       .def("get_dialog", [](PyBrowserManager& self) { return remote_or_none(self.core->get_dialog()); },
@@ -386,14 +411,36 @@ NB_MODULE(_agent, m) {
           "browser_path"_a = nb::none(), "env_path"_a = nb::none(), "debian_path"_a = agent::kDebianChromium,
           "bundled_path"_a = nb::none(), "The Chromium executable the manager would launch.");
 
+  nb::class_<PySessionBrowser>(m, "SessionBrowser",
+                               "One browser for a test run that hands out a fresh browser context per test, "
+                               "replacing the browser when it died.")
+      .def(
+          "__init__",
+          [](PySessionBrowser* self, bool headless, nb::object browser_path, nb::object ws_endpoint,
+             double timeout_ms, double slow_mo) {
+            auto options = browser_options(headless, browser_path, ws_endpoint, timeout_ms, slow_mo, nb::none());
+            new (self) PySessionBrowser{std::make_shared<agent::SessionBrowser>(std::make_shared<PyHost>(), options)};
+          },
+          nb::kw_only(), "headless"_a = true, "browser_path"_a = nb::none(), "ws_endpoint"_a = nb::none(),
+          "timeout_ms"_a = 5000.0, "slow_mo"_a = 0.0, "Options as for BrowserManager; nothing starts yet.")
+      .def("new_context", &PySessionBrowser::new_context,
+           "A new browser context; keyword arguments are Playwright's context options.")
+      .def_prop_ro("browser", [](PySessionBrowser& self) { return unwrap(self.core->browser()); },
+                   "The Playwright browser now serving contexts (launched on first use).")
+      .def_prop_ro("launches", [](PySessionBrowser& self) { return self.core->launches(); },
+                   "How many browsers this session has launched.")
+      .def("close", [](PySessionBrowser& self) { self.core->close(); },
+           "Close the browser and stop Playwright. Safe to call again.");
+
   nb::class_<PyWebAgent>(m, "WebAgent",
                          "Runs plain-English test steps on its own Chromium page: parse, scan, resolve, act, "
                          "record.")
       .def(
           "__init__",
           [](PyWebAgent* self, nb::object url, bool screenshots, bool headless, double timeout_ms,
-             nb::object browser_path, nb::object ws_endpoint) {
-            nb::object manager = nb::cast(make_manager(headless, browser_path, ws_endpoint, timeout_ms));
+             nb::object browser_path, nb::object ws_endpoint, double slow_mo, nb::object context) {
+            nb::object manager = nb::cast(
+                make_manager(browser_options(headless, browser_path, ws_endpoint, timeout_ms, slow_mo, context)));
             PyBrowserManager& pm = nb::cast<PyBrowserManager&>(manager);
             pm.core->start();
             auto engine = std::make_shared<PyEngine>(unwrap(pm.core->page()), manager);
@@ -415,8 +462,10 @@ NB_MODULE(_agent, m) {
           },
           "url"_a = nb::none(), "screenshots"_a = false, nb::kw_only(), "headless"_a = true,
           "timeout_ms"_a = 5000.0, "browser_path"_a = nb::none(), "ws_endpoint"_a = nb::none(),
+          "slow_mo"_a = 0.0, "context"_a = nb::none(),
           "Start a browser (see BrowserManager) and open url when given. screenshots: attach a PNG to "
-          "every failed step. timeout_ms: how long a step keeps looking for its target.")
+          "every failed step. timeout_ms: how long a step keeps looking for its target. context: run in a "
+          "page of this browser context (closed with the agent) instead of a browser of the agent's own.")
       .def("run", &PyWebAgent::run, "instruction"_a,
            "Run one instruction. Returns the extracted text for 'extract text', the clicked element's text "
            "for 'click', the dialog message for 'accept dialog'/'dismiss dialog', True for a passing "

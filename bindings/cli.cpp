@@ -24,7 +24,8 @@ cli::Command explain_command() {
     return cli::Outcome{nb::cast<int>(result[0]), std::string(out.c_str(), out.size()),
                         std::string(err.c_str(), err.size())};
   };
-  return {"explain", nb::cast<std::string>(m.attr("SUMMARY")), nb::cast<std::string>(m.attr("HELP")), run};
+  return {"explain", nb::cast<std::string>(m.attr("SUMMARY")), nb::cast<std::string>(m.attr("HELP")), run,
+          nb::cast<std::string>(m.attr("EXAMPLE"))};
 }
 
 std::vector<cli::Command> commands() {
@@ -73,7 +74,8 @@ int main_entry() {
 }  // namespace
 
 NB_MODULE(_cli, m) {
-  m.doc() = "The vantle command line (vantle validate FILE...).";
+  m.doc() = "The vantle command line (vantle validate FILE..., vantle explain SNAPSHOT INSTRUCTION).";
+  m.attr("__version__") = cli::version();
   m.def("main", &main_entry,
         "Run the vantle command with sys.argv, print its output and return the exit status.");
 }

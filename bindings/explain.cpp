@@ -43,6 +43,7 @@ NB_MODULE(_explain, m) {
   cli::Command command = explain::explain_command();
   m.attr("SUMMARY") = command.summary;
   m.attr("HELP") = command.help;
+  m.attr("EXAMPLE") = command.example;
   m.def("explain", &explain_snapshot, "snapshot"_a, "instruction"_a,
         "Resolve an instruction against a DOM snapshot (a dict, or the path of a snapshot file) the way the "
         "agent would. Returns the explanation record: parsed, strategy, element, anchor, rule, candidates "

@@ -95,7 +95,9 @@ class TestChecks:
     )
     def test_passing_checks_return_true(self, on, instruction):
         assert on("shop.html").run(instruction) is True
-        assert on("shop.html")._steps[-2] == {"instruction": instruction, "status": "passed"}
+        step = on("shop.html")._steps[-2]
+        assert list(step) == ["instruction", "status", "start", "duration"]
+        assert (step["instruction"], step["status"]) == (instruction, "passed")
 
     def test_state_checks_keep_their_meaning(self, on):
         agent = on("shop.html")
@@ -209,7 +211,10 @@ class TestAgent:
         agent.run('verify "Products" is present')
         agent.close()
         agent.close()
-        assert agent._steps == [{"instruction": 'verify "Products" is present', "status": "passed"}]
+        [step] = agent._steps
+        assert (step["instruction"], step["status"]) == ('verify "Products" is present', "passed")
+        # Timed for the report: when it started, how long it took.
+        assert 0 <= step["duration"] < 60 and abs(step["start"] - time.time()) < 600
         with pytest.raises(StepFailed, match="closed"):
             agent.run('verify "Products" is present')
 

@@ -103,6 +103,25 @@ def test_arguments(tmp_path, args, code, stream, text):
     assert text in getattr(run, stream).decode()
 
 
+def test_version_is_the_packages():
+    from importlib.metadata import version
+
+    import vantle as package
+
+    run = vantle("--version")
+    assert (run.returncode, run.stdout.decode()) == (0, f"vantle {version('vantle')}\n")
+    assert package.__version__ == version("vantle")
+
+
+@pytest.mark.parametrize("command", ["validate", "explain"])
+def test_help_shows_one_example_of_each_command(command):
+    overview = vantle("--help").stdout.decode()
+    examples = overview[overview.index("examples:"):].splitlines()[1:3]
+    [example] = [line.strip() for line in examples if line.strip().startswith(f"vantle {command} ")]
+    # The same example closes the command's own help.
+    assert vantle(command, "--help").stdout.decode().rstrip().endswith(example)
+
+
 def test_double_dash_ends_options(tmp_path):
     write(tmp_path / "-x.steps", "type x\n")
     run = vantle("validate", "--", "-x.steps", cwd=tmp_path)

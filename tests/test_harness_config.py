@@ -7,6 +7,7 @@ from pathlib import Path
 import pytest
 
 import vantle
+from harness_support import FAKE_BROWSER_CONFTEST
 from vantle.harness import fixtures
 
 CONFIG = "vantle.web.config.py"
@@ -18,6 +19,7 @@ class RecordingAgent:
     made = []
 
     def __init__(self, **kwargs):
+        self.context = kwargs.pop("context")
         self.kwargs = kwargs
         self.closed = 0
         self._steps = [{"instruction": f"step of agent {len(self.made)}", "status": "passed"}]
@@ -28,7 +30,8 @@ class RecordingAgent:
 
 
 @pytest.fixture
-def recording_agent(monkeypatch):
+def recording_agent(monkeypatch, pytester):
+    pytester.makeconftest(FAKE_BROWSER_CONFTEST)
     RecordingAgent.made = []
     monkeypatch.setattr(vantle, "WebAgent", RecordingAgent, raising=False)
     monkeypatch.delenv("VANTLE_BROWSER_WS_ENDPOINT", raising=False)
@@ -150,7 +153,9 @@ class TestAgentFixture:
         reprec = pytester.inline_run(*LEAN)
         reprec.assertoutcome(passed=2, failed=1)
         made = recording_agent.made
-        assert [a.kwargs for a in made] == [{"url": "http://app.test/", "screenshots": True}] * 2
+        assert [a.kwargs for a in made] == [{"url": "http://app.test/", "screenshots": True, "timeout_ms": 5000}] * 2
+        # Each agent has a context of its own from the run's one browser.
+        assert len({id(a.context) for a in made}) == 2
         assert [a.closed for a in made] == [1, 1]
         store = inner_config(reprec)._vantle_steps
         assert list(store) == ["test_two.py::test_pass", "test_two.py::test_fail"]
@@ -158,28 +163,32 @@ class TestAgentFixture:
         assert [store[k] for k in store] == [a._steps for a in made]
         assert all(store[k] is a._steps for k, a in zip(store, made))
 
-    def test_without_configuration_url_is_none_and_screenshots_false(self, pytester, recording_agent):
+    def test_without_configuration_url_is_none_and_failed_steps_get_screenshots(self, pytester, recording_agent):
         pytester.makepyfile("def test_one(agent): pass\n")
         pytester.inline_run(*LEAN).assertoutcome(passed=1)
-        assert recording_agent.made[0].kwargs == {"url": None, "screenshots": False}
+        assert recording_agent.made[0].kwargs == {"url": None, "screenshots": True, "timeout_ms": 5000}
 
     @pytest.mark.parametrize(
-        "config_value, env_value, expected",
+        "config_value, env_value, worker, expected",
         [
-            ("ws://cfg:1/", None, "ws://cfg:1/"),
-            ("ws://cfg:1/", "ws://env:2/", "ws://env:2/"),
-            (None, "ws://env:2/", "ws://env:2/"),
-            ("", None, None),
+            ("ws://cfg:1/", None, None, "ws://cfg:1/"),
+            ("ws://cfg:1/", "ws://env:2/", None, "ws://env:2/"),
+            (None, "ws://env:2/", None, "ws://env:2/"),
+            ("", None, None, None),
+            (["ws://a:1/", "ws://b:2/"], None, "gw0", "ws://a:1/"),
+            (["ws://a:1/", "ws://b:2/"], None, "gw3", "ws://b:2/"),
+            ("ws://cfg:1/", "ws://a:1/, ws://b:2/,ws://c:3/", "gw2", "ws://c:3/"),
+            ("ws://cfg:1/", "ws://a:1/ ws://b:2/", "gw4", "ws://a:1/"),
         ],
     )
-    def test_browser_server_endpoint(self, pytester, recording_agent, monkeypatch, config_value, env_value, expected):
-        text = "URL = None\n" if config_value is None else f"BROWSER_WS_ENDPOINT = {config_value!r}\n"
-        pytester.makefile(".web.config.py", vantle=text)
-        if env_value is not None:
-            monkeypatch.setenv("VANTLE_BROWSER_WS_ENDPOINT", env_value)
-        pytester.makepyfile("def test_one(agent): pass\n")
-        pytester.inline_run(*LEAN).assertoutcome(passed=1)
-        assert recording_agent.made[0].kwargs.get("ws_endpoint") == expected
+    def test_browser_server_endpoint(self, monkeypatch, config_value, env_value, worker, expected):
+        for name, value in (("VANTLE_BROWSER_WS_ENDPOINT", env_value), ("PYTEST_XDIST_WORKER", worker)):
+            if value is None:
+                monkeypatch.delenv(name, raising=False)
+            else:
+                monkeypatch.setenv(name, value)
+        cfg = {} if config_value is None else {"BROWSER_WS_ENDPOINT": config_value}
+        assert fixtures._browser_endpoint(cfg) == expected
 
     def test_constructor_or_close_failure_files_no_steps(self, pytester, monkeypatch):
         class Broken(RecordingAgent):
@@ -195,6 +204,7 @@ class TestAgentFixture:
                 raise OSError("browser went away")
 
         RecordingAgent.made = []
+        pytester.makeconftest(FAKE_BROWSER_CONFTEST)
         monkeypatch.setattr(vantle, "WebAgent", Broken, raising=False)
         pytester.makepyfile("def test_refused(agent): pass\ndef test_closes_badly(agent): pass\n")
         reprec = pytester.inline_run(*LEAN)

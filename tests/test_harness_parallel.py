@@ -4,6 +4,7 @@ that every worker's agents filed."""
 import re
 
 import pytest
+from harness_support import FAKE_BROWSER_CONFTEST
 
 pytest.importorskip("xdist")
 
@@ -11,7 +12,7 @@ CONFTEST = """
 import vantle
 
 class StepAgent:
-    def __init__(self, url=None, screenshots=False):
+    def __init__(self, url=None, screenshots=False, **browser):
         self._steps = []
 
     def run(self, instruction, ok=True):
@@ -44,7 +45,7 @@ def test_{name}_plain():
 
 
 def test_report_from_two_workers_holds_every_test_and_its_steps(pytester):
-    pytester.makeconftest(CONFTEST)
+    pytester.makeconftest(CONFTEST + FAKE_BROWSER_CONFTEST)
     pytester.makepyfile(test_alpha=TESTS.format(name="alpha"), test_beta=TESTS.format(name="beta"))
     result = pytester.runpytest_subprocess("-n", "2", "-p", "no:hypothesispytest", "-p", "no:cacheprovider")
     result.assert_outcomes(passed=4, failed=2)

@@ -151,19 +151,21 @@ class TestSummary:
     @pytest.mark.parametrize(
         "statuses, cards",
         [
-            ([], ("0", "0", "0", "0", "0%")),
-            (["passed", "passed", "failed"], ("3", "2", "1", "0", "67%")),
-            (["passed", "skipped"], ("2", "1", "0", "1", "50%")),
-            (["passed"] + ["failed"] * 7, ("8", "1", "7", "0", "12%")),
-            (["passed"] * 3 + ["failed"] * 5, ("8", "3", "5", "0", "38%")),
-            (["passed", "odd"], ("2", "1", "0", "0", "50%")),
+            ([], ("0", "0", "0", "0", "0", "0", "0%")),
+            (["passed", "passed", "failed"], ("3", "2", "1", "0", "0", "0", "67%")),
+            (["passed", "skipped"], ("2", "1", "0", "1", "0", "0", "50%")),
+            (["passed"] + ["failed"] * 7, ("8", "1", "7", "0", "0", "0", "12%")),
+            (["passed"] * 3 + ["failed"] * 5, ("8", "3", "5", "0", "0", "0", "38%")),
+            (["passed", "odd"], ("2", "1", "0", "0", "0", "0", "50%")),
+            # As pytest's summary line: an expected failure is not a pass, nor is an unexpected pass.
+            (["passed", "xfailed", "xpassed", "xfailed"], ("4", "1", "0", "0", "2", "1", "25%")),
         ],
     )
     def test_cards(self, statuses, cards):
         html = rendered([record(f"t.py::test_{i}", s) for i, s in enumerate(statuses)])
         got = Markup(html).cards()
-        assert list(got) == ["Total", "Passed", "Failed", "Skipped", "Pass Rate", "Duration"]
-        assert tuple(got[k] for k in list(got)[:5]) == cards
+        assert list(got) == ["Total", "Passed", "Failed", "Skipped", "XFailed", "XPassed", "Pass Rate", "Duration"]
+        assert tuple(got[k] for k in list(got)[:7]) == cards
         assert re.fullmatch(r"\d+\.\d{1,2}s", got["Duration"])
         assert f"Completed in {got['Duration']}" in html
 

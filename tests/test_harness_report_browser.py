@@ -2,6 +2,9 @@
 groups, opening steps, screenshots, and hostile text staying text."""
 
 import base64
+import os
+import subprocess
+import sys
 import types
 
 import pytest
@@ -123,3 +126,126 @@ def test_failed_step_shows_screenshot_and_markup_stays_text(report):
     assert report.locator(".step-row .icon").all_inner_texts() == ["✓", "✓", "✗", "✓"]
     assert report.title() == "vantle — Test Report"
     assert report.locator(".file-name").all_inner_texts()[-1] == ODD_FILE
+
+
+# A real run through the plug-in: expected failures, an unexpected pass, a
+# plain assertion after passing steps, an unexpected error and a failed step.
+SUITE = """
+import pytest
+
+@pytest.mark.xfail(reason="known <b>bug</b> 42")
+def test_expected_failure():
+    assert False
+
+@pytest.mark.xfail(reason="fixed since")
+def test_unexpected_pass():
+    pass
+
+def test_assertion_after_steps(agent):
+    agent.run('verify text "Ready" is present')
+    agent.run("wait 1000")
+    agent.run('verify text "Ready" is present')
+    total = 2 + 2
+    assert total == 5, "the total is off"
+
+def test_unexpected_error(agent):
+    {}["missing key"]
+
+def test_failed_step(agent):
+    agent.run('click "Nowhere to be found"')
+"""
+
+
+@pytest.fixture(scope="module")
+def real_report_file(tmp_path_factory):
+    """The report of one real run of SUITE, made once for the tests below."""
+    root = tmp_path_factory.mktemp("real_run")
+    (root / "page.html").write_text("<body style='width:1200px'><p>Ready</p><button>Go</button></body>")
+    (root / "vantle.web.config.py").write_text(f"URL = {(root / 'page.html').as_uri()!r}\nTIMEOUT = 1000\n")
+    (root / "test_suite.py").write_text(SUITE.strip() + "\n")
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("VANTLE_REPORT", "PYTEST_"))}
+    run = subprocess.run([sys.executable, "-m", "pytest", "-p", "no:hypothesispytest", "-p", "no:cacheprovider",
+                          "--rootdir", str(root)], cwd=root, env=env, capture_output=True, text=True, timeout=240)
+    assert "3 failed, 1 xfailed, 1 xpassed" in run.stdout, run.stdout[-3000:]
+    return root / "test_report" / "report.html"
+
+
+@pytest.fixture
+def real_report(real_report_file, page):
+    page.goto(real_report_file.as_uri())
+    return page
+
+
+def line_of(source):
+    """The line number pytester's file gives `source` (it writes the suite stripped)."""
+    return [line.strip() for line in SUITE.strip().splitlines()].index(source) + 1
+
+
+def note_of(page, test):
+    return page.locator(".test", has=page.locator(".test-row", has_text=test)).locator(".note-row")
+
+
+@pytest.mark.parametrize("status, tests", [("xfailed", ["test_expected_failure"]),
+                                           ("xpassed", ["test_unexpected_pass"]),
+                                           ("failed", ["test_assertion_after_steps", "test_unexpected_error",
+                                                       "test_failed_step"])])
+def test_expected_failures_have_their_own_status_filter_and_count(real_report, status, tests):
+    page = real_report
+    cards = dict(zip(page.locator(".card-label").all_inner_texts(), page.locator(".card-value").all_inner_texts()))
+    assert (cards["XFAILED"], cards["XPASSED"], cards["PASSED"], cards["PASS RATE"]) == ("1", "1", "0", "0%")
+    page.locator(f".filter-btn.{status}").click()
+    assert visible_tests(page) == tests
+    color = page.locator(f".test-row[data-status={status}] .icon").first.evaluate("e => getComputedStyle(e).color")
+    assert color not in ("rgb(29, 29, 31)", "rgb(0, 0, 0)")
+
+
+def test_the_reason_of_an_expected_failure_is_shown_as_text(real_report):
+    assert note_of(real_report, "test_expected_failure").locator(".reason").inner_text() == "reason: known <b>bug</b> 42"
+    assert note_of(real_report, "test_unexpected_pass").locator(".reason").inner_text() == "reason: fixed since"
+
+
+def test_an_assertion_after_passing_steps_says_why_with_the_traceback_folded(real_report):
+    note = note_of(real_report, "test_assertion_after_steps")
+    assert note.locator(".failure-msg").inner_text().startswith("AssertionError: the total is off")
+    source = 'assert total == 5, "the total is off"'
+    assert note.locator(".failure-where").inner_text() == f"test_suite.py:{line_of(source)}: {source}"
+    traceback = note.locator(".traceback pre")
+    assert not traceback.is_visible()
+    note.locator(".traceback summary").click()
+    assert traceback.is_visible() and "def test_assertion_after_steps(agent):" in traceback.inner_text()
+    # No step failed, so the test itself was photographed.
+    assert note.locator(".test-shot img").count() == 1
+
+
+def test_an_unexpected_error_is_named_not_dumped(real_report):
+    note = note_of(real_report, "test_unexpected_error")
+    assert note.locator(".failure-msg").inner_text() == "KeyError: 'missing key'"
+    source = '{}["missing key"]'
+    assert note.locator(".failure-where").inner_text() == f"test_suite.py:{line_of(source)}: {source}"
+    assert not note.locator(".traceback pre").is_visible()
+
+
+def test_each_step_has_its_duration_and_a_bar_on_the_timeline(real_report):
+    row = real_report.locator(".test-row", has_text="test_assertion_after_steps")
+    bars = row.locator(".timeline .bar")
+    assert bars.count() == 3
+    widths = [b.evaluate("e => e.getBoundingClientRect().width") for b in bars.all()]
+    assert widths[1] > 2 * max(widths[0], widths[2])          # the slow step stands out
+    assert "wait 1000" in bars.nth(1).get_attribute("title")
+    row.locator(".expand-btn").click()
+    durations = real_report.locator(".steps-container:visible .step-duration").all_inner_texts()
+    assert len(durations) == 3 and float(durations[1].rstrip("s")) >= 1.0
+
+
+def test_a_screenshot_opens_full_size_and_closes(real_report):
+    page = real_report
+    page.locator(".test-row", has_text="test_failed_step").locator(".expand-btn").click()
+    thumbnail = page.locator(".step-screenshot img")
+    natural, shown = thumbnail.evaluate("i => [i.naturalWidth, i.getBoundingClientRect().width]")
+    assert shown == 320 and natural > 320
+    thumbnail.click()
+    enlarged = page.locator("#lightbox img")
+    assert enlarged.is_visible()
+    assert enlarged.evaluate("i => i.getBoundingClientRect().width") == natural
+    page.locator("#lightbox").click(position={"x": 5, "y": 5})
+    assert not enlarged.is_visible()

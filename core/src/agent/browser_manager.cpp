@@ -50,10 +50,11 @@ std::string locate_browser(const BrowserSearch& search, const std::function<bool
 BrowserManager::BrowserManager(std::shared_ptr<Host> host, BrowserOptions options)
     : host_(std::move(host)), options_(std::move(options)) {}
 
-void BrowserManager::start() {
-  if (started() || closed_) return;
+void BrowserManager::start_browser() {
+  if (browser_ || closed_) return;
   try {
     driver_ = host_->start_driver();
+    driver_started_ = true;
     std::string endpoint = options_.ws_endpoint;
     if (endpoint.empty()) endpoint = host_->env("VANTLE_BROWSER_WS_ENDPOINT");
     if (endpoint.empty()) {
@@ -61,7 +62,23 @@ void BrowserManager::start() {
     } else {
       connect(endpoint);
     }
-    page_ = browser_->call("new_page");
+  } catch (...) {
+    close();
+    throw;
+  }
+}
+
+void BrowserManager::start() {
+  if (started() || closed_) return;
+  try {
+    if (options_.context) {
+      driver_ = host_->start_driver();
+      driver_started_ = true;
+      page_ = options_.context->call("new_page");
+    } else {
+      start_browser();
+      page_ = browser_->call("new_page");
+    }
     page_->call("set_default_timeout", {Json(std::max(options_.timeout_ms, kMinActionTimeoutMs))});
     std::weak_ptr<BrowserManager> self = weak_from_this();
     host_->listen_for_dialogs(page_, [self](RemotePtr dialog) {
@@ -87,13 +104,20 @@ void BrowserManager::launch() {
                             {{"executable_path", Json(path)},
                              {"args", Json(kChromiumArgs)},
                              {"headless", Json(options_.headless)},
+                             {"slow_mo", Json(options_.slow_mo_ms)},
                              {"timeout", Json(std::max(options_.timeout_ms, kMinActionTimeoutMs) * 3)}});
 }
 
 void BrowserManager::connect(const std::string& endpoint) {
   RemotePtr chromium = driver_->attr("chromium");
-  browser_ = chromium->call("connect", {Json(endpoint)},
-                            {{"timeout", Json(std::max(options_.timeout_ms, kMinActionTimeoutMs) * 3)}});
+  try {
+    browser_ = chromium->call("connect", {Json(endpoint)},
+                              {{"timeout", Json(std::max(options_.timeout_ms, kMinActionTimeoutMs) * 3)},
+                               {"slow_mo", Json(options_.slow_mo_ms)}});
+  } catch (const std::exception& error) {
+    // With several servers in play, the user needs to know which one failed.
+    throw std::runtime_error("Cannot reach the browser server " + endpoint + ": " + error.what());
+  }
 }
 
 void BrowserManager::on_dialog(RemotePtr dialog) {
@@ -131,13 +155,15 @@ void BrowserManager::close() {
     }
     dialog_.reset();
   }
-  if (browser_) {
+  // A context's browser belongs to someone else.
+  RemotePtr owned = options_.context ? options_.context : browser_;
+  if (owned) {
     try {
-      browser_->call("close");
+      owned->call("close");
     } catch (const std::exception&) {
     }
   }
-  if (driver_) {
+  if (driver_started_) {
     try {
       host_->stop_driver();
     } catch (const std::exception&) {

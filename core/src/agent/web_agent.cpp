@@ -19,6 +19,21 @@ using Clock = std::chrono::steady_clock;
 
 const char* const kChangeScript = browser::js::change_observer;
 
+// Stamps a step record with when it started (seconds since the epoch, so the
+// steps of one test line up on the report's timeline) and how long it took.
+class StepTimer {
+ public:
+  Json stamp(Json step) const {
+    step["start"] = std::chrono::duration<double>(wall_.time_since_epoch()).count();
+    step["duration"] = std::chrono::duration<double>(Clock::now() - began_).count();
+    return step;
+  }
+
+ private:
+  std::chrono::system_clock::time_point wall_ = std::chrono::system_clock::now();
+  Clock::time_point began_ = Clock::now();
+};
+
 // Longest a failed step waits for its screenshot.
 constexpr double kScreenshotMs = 5000;
 
@@ -89,17 +104,18 @@ WebAgent::WebAgent(std::shared_ptr<Host> host, BrowserManagerPtr manager, Engine
 Json WebAgent::run(std::u32string_view instruction) {
   std::string text = text::encode(instruction);
   last_scan_.reset();
+  StepTimer timer;
   try {
     Json value = execute(instruction, text);
-    record_step_(passed_step(text));
+    record_step_(timer.stamp(passed_step(text)));
     return value;
   } catch (const StepFailure& failure) {
     std::string message = with_snapshot(failure.what());
-    record_step_(failed_step(text, message, screenshot()));
+    record_step_(timer.stamp(failed_step(text, message, screenshot())));
     throw StepFailure(message);
   } catch (const std::exception& error) {
     // Anything unexpected still leaves its step in the report.
-    record_step_(failed_step(text, with_snapshot(step_failed(text, error.what())), screenshot()));
+    record_step_(timer.stamp(failed_step(text, with_snapshot(step_failed(text, error.what())), screenshot())));
     throw;
   }
 }

@@ -21,6 +21,7 @@ const char* const validate_help =
     "\n"
     "Prints 'FILE:LINE: issue' for every issue, then a one-line summary.\n"
     "\n"
+
     "exit status:\n"
     "  0  every instruction is clean\n"
     "  1  at least one issue was found\n"
@@ -123,7 +124,7 @@ Outcome validate_files(const std::vector<std::string>& paths) {
 
 Command validate_command() {
   return {"validate", "Check instruction files for syntax issues without running them.", validate_help,
-          run_validate};
+          run_validate, "vantle validate tests/login.steps tests/checkout.steps"};
 }
 
 }  // namespace vantle::cli

@@ -84,7 +84,9 @@ cli::Outcome run_explain(const std::vector<std::string>& args) {
 
 cli::Command explain_command() {
   return {"explain", "Show how an instruction resolves against a saved DOM snapshot.", explain_help,
-          run_explain};
+          run_explain,
+          "vantle explain test_report/snapshots/20261208_101500_http_127.0.0.1:8000_index.html.json "
+          "'click \"Log in\" below \"Password\"'"};
 }
 
 }  // namespace vantle::explain

@@ -9,8 +9,8 @@ compiled routine it is given.
 import pytest
 
 
-def plugin_hooks(addoption, configure, agent_setup, agent_teardown):
-    """The plug-in's hooks and its ``agent`` fixture."""
+def plugin_hooks(addoption, configure, record_outcome, session_start, session_end, agent_setup, agent_teardown):
+    """The plug-in's hooks, its session browser and its ``agent`` fixture."""
 
     def pytest_addoption(parser):
         addoption(parser)
@@ -18,14 +18,32 @@ def plugin_hooks(addoption, configure, agent_setup, agent_teardown):
     def pytest_configure(config):
         configure(config)
 
+    @pytest.hookimpl(hookwrapper=True)
+    def pytest_runtest_makereport(item, call):
+        outcome = yield
+        record_outcome(item, outcome.get_result())
+
+    @pytest.fixture(scope="session")
+    def vantle_browser(request):
+        """The run's browser (one per pytest-xdist worker), launched when a test first needs it."""
+        session = session_start(request)
+        yield session
+        session_end(session)
+
     @pytest.fixture
-    def agent(request):
-        """A fresh WebAgent for the test; closed after it, its steps filed for the report."""
-        web_agent = agent_setup(request)
+    def agent(request, vantle_browser):
+        """A WebAgent on a fresh browser context; closed after the test, its steps filed for the report."""
+        web_agent = agent_setup(request, vantle_browser)
         yield web_agent
         agent_teardown(request, web_agent)
 
-    hooks = {"pytest_addoption": pytest_addoption, "pytest_configure": pytest_configure, "agent": agent}
+    hooks = {
+        "pytest_addoption": pytest_addoption,
+        "pytest_configure": pytest_configure,
+        "pytest_runtest_makereport": pytest_runtest_makereport,
+        "vantle_browser": vantle_browser,
+        "agent": agent,
+    }
     for name, fn in hooks.items():
         fn.__qualname__ = name
     return hooks

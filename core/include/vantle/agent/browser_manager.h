@@ -46,17 +46,25 @@ inline constexpr double kMinActionTimeoutMs = 10000;
 
 struct BrowserOptions {
   bool headless = true;
+  double slow_mo_ms = 0;     ///< pause after each browser operation, to watch a run
   std::string browser_path;  ///< empty: search
   std::string ws_endpoint;   ///< empty: VANTLE_BROWSER_WS_ENDPOINT, else launch
   double timeout_ms = 5000;
+  /// A browser context made for this manager (by a browser that outlives
+  /// it): the page opens there, and close() closes the context, never the
+  /// browser.
+  RemotePtr context;
 };
 
 class BrowserManager : public std::enable_shared_from_this<BrowserManager> {
  public:
   BrowserManager(std::shared_ptr<Host> host, BrowserOptions options);
 
-  /// Starts the driver, launches (or connects to) Chromium and opens a page.
+  /// Starts the driver, launches (or connects to) Chromium unless a context
+  /// was given, and opens a page.
   void start();
+  /// Starts the driver and launches (or connects to) Chromium; no page.
+  void start_browser();
   bool started() const { return page_ != nullptr; }
   bool closed() const { return closed_; }
 
@@ -86,6 +94,7 @@ class BrowserManager : public std::enable_shared_from_this<BrowserManager> {
   void on_dialog(RemotePtr dialog);
 
   RemotePtr driver_, browser_, page_, dialog_;
+  bool driver_started_ = false;
   unsigned long dialog_count_ = 0;   // dialogs heard so far
   unsigned long handed_count_ = 0;   // dialog_count_ when get_dialog() last answered
   bool closed_ = false;

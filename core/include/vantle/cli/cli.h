@@ -28,7 +28,11 @@ struct Command {
   std::string summary;  ///< one line, for `vantle --help`
   std::string help;     ///< full text, for `vantle <name> --help`
   std::function<Outcome(const std::vector<std::string>& args)> run;
+  std::string example;  ///< one typical command line, for `vantle --help`
 };
+
+/// The installed package's version, as `vantle --version` prints it.
+std::string version();
 
 /// Runs `vantle` with `args` (program name excluded) against `commands`.
 /// A new subcommand needs only a new entry in the table.
