@@ -114,6 +114,15 @@ def test_pointer_styled_role_button_occurs_in_both_groups(scan):
         ("f-parent", "Deep"),  # parent's earlier child, whole text
         ("notes", "Notes"),
         ("country", "Country"),  # drop-downs are named by their label element
+        ("region", "Region:"),  # a wrapping label without the options' texts
+        ("q", "Find"),  # an image's alt text inside the label
+        ("f-rating", "Star Rating"),
+        ("f-lb-multi", "Billing Name"),  # every id of aria-labelledby, in order
+        ("f-lb-over", "Referenced"),  # aria-labelledby outranks aria-label
+        ("remember", "Remember me"),
+        ("f-span", "Full name"),
+        ("f-wrap-text", "Amount EUR"),  # a wrapped field's value is not part of its name
+        ("f-deep", "Plan (yearly)"),
     ],
 )
 def test_field_label_sources(scan, ident, label):
@@ -343,3 +352,19 @@ def test_query_order_and_skips(scan):
     # display: contents has no box; an svg has no inner text
     assert not {"contents", "contents-empty"} & set(order)
     assert all(e["attributes"].get("data-testid") != "icon" for e in elements)
+
+
+@pytest.mark.parametrize(
+    "ident, role, label",
+    [("country", "combobox", "Country"), ("region", "combobox", "Region:"), ("q", "textbox", "Find"),
+     ("f-rating", "textbox", "Star Rating"), ("f-lb-multi", "textbox", "Billing Name"),
+     ("f-lb-over", "textbox", "Referenced"), ("remember", "checkbox", "Remember me"),
+     ("f-span", "textbox", "Full name"), ("user", "textbox", "Username"), ("f-wrap-text", "textbox", "Amount EUR"),
+     ("f-deep", "radio", "Plan (yearly)")],
+)
+def test_field_labels_agree_with_the_browsers_accessible_names(open_page, ident, role, label):
+    page = open_page("scanner/labels.html")
+    elements, _ = PageScanner(page, batched=True).extract_interactable_elements()
+    assert by_id(elements, ident)["attributes"]["_label"] == label
+    found = page.get_by_role(role, name=label, exact=True)
+    assert ident in [found.nth(i).get_attribute("id") for i in range(found.count())]

@@ -127,34 +127,22 @@ Json PageScanner::extract_cursor_pointer_elements() {
 }
 
 std::string PageScanner::get_field_label(const RemotePtr& handle) {
-  if (auto aria = trimmed(attribute(handle, "aria-label")); !aria.empty()) return aria;
-  try {
-    std::string ids = text_of(attribute(handle, "aria-labelledby"));
-    if (!ids.empty()) {
-      RemotePtr ref = page_->call("query_selector", {Json("#" + ids)});
-      if (!ref->is_null()) {
-        if (auto t = trimmed(ref->call_value("inner_text")); !t.empty()) return t;
-      }
-    }
-  } catch (const std::exception&) {
-  }
-  if (std::string id = text_of(attribute(handle, "id")); !id.empty()) {
+  // Sources in the order a screen reader names the field; a failing script
+  // only skips its source.
+  auto scripted = [&](const std::string& script) {
     try {
-      RemotePtr lbl = page_->call("query_selector", {Json("label[for=\"" + id + "\"]")});
-      if (!lbl->is_null()) {
-        if (auto t = trimmed(lbl->call_value("inner_text")); !t.empty()) return t;
-      }
+      return trimmed(evaluate(handle, script));
     } catch (const std::exception&) {
+      return std::string();
     }
-  }
+  };
+  if (auto t = scripted(LABELLEDBY_JS); !t.empty()) return t;
+  if (auto aria = trimmed(attribute(handle, "aria-label")); !aria.empty()) return aria;
+  if (auto t = scripted(NATIVE_LABEL_JS); !t.empty()) return t;
   if (auto placeholder = trimmed(attribute(handle, "placeholder")); !placeholder.empty()) return placeholder;
   if (auto title = trimmed(attribute(handle, "title")); !title.empty()) return title;
-  for (const std::string* script : {&SIBLING_LABEL_JS, &PARENT_LABEL_JS}) {
-    try {
-      if (auto t = trimmed(evaluate(handle, *script)); !t.empty()) return t;
-    } catch (const std::exception&) {
-    }
-  }
+  for (const std::string* script : {&SIBLING_LABEL_JS, &PARENT_LABEL_JS})
+    if (auto t = scripted(*script); !t.empty()) return t;
   return "";
 }
 

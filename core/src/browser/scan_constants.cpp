@@ -47,6 +47,11 @@ const std::string XPATH_JS = js::element_path;
 const std::string DIRECT_TEXT_JS = js::direct_text;
 const std::string SIBLING_LABEL_JS = js::sibling_label;
 const std::string PARENT_LABEL_JS = js::parent_label;
+// Each label source is sent with the one label-text function bound to it.
+const std::string LABELLEDBY_JS =
+    std::string("el => (") + js::labelledby_text + ")(el, (" + js::label_text + "))";
+const std::string NATIVE_LABEL_JS =
+    std::string("el => (") + js::native_label_text + ")(el, (" + js::label_text + "))";
 // The pointer scan is sent on its own as a function of no arguments.
 const std::string POINTER_SCAN_JS =
     std::string("() => (") + js::pointer_scan + ")(" + js::element_path + ")";

@@ -47,6 +47,11 @@ extern const std::string XPATH_JS;
 extern const std::string DIRECT_TEXT_JS;
 extern const std::string SIBLING_LABEL_JS;
 extern const std::string PARENT_LABEL_JS;
+/// The texts of the elements aria-labelledby names, joined; null when none.
+extern const std::string LABELLEDBY_JS;
+/// The text of the <label> naming the element (by `for` or by wrapping it),
+/// without the control's own content; null when none.
+extern const std::string NATIVE_LABEL_JS;
 /// Takes no argument; returns the pointer-cursor items.
 extern const std::string POINTER_SCAN_JS;
 /// Takes no argument; returns one JSON text with the facts of every element

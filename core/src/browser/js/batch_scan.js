@@ -298,46 +298,13 @@ parts => {
   const parentLabel = parts.parentLabel;
   const directText = parts.directText;
 
-  // page.query_selector: the first match in the engine's order. Plain ids and
-  // label[for] values are looked up in maps built once.
-  const standards = document.compatMode === 'CSS1Compat';
-  let byId = null, byFor = null;
-  const firstWithId = id => {
-    if (!byId) {
-      byId = new Map();
-      for (const el of all) { const v = attr(el, 'id'); if (v !== null && !byId.has(v)) byId.set(v, el); }
-    }
-    return byId.get(id) || null;
-  };
-  const firstLabelFor = id => {
-    if (!byFor) {
-      byFor = new Map();
-      for (const el of all) {
-        const v = attr(el, 'for');
-        if (v !== null && !byFor.has(v) && matches.call(el, 'label')) byFor.set(v, el);
-      }
-    }
-    return byFor.get(id) || null;
-  };
-  const firstMatch = sel => all.find(el => matches.call(el, sel)) || null;
-  const plainId = /^[A-Za-z_][A-Za-z0-9_-]*$/;
-  const plainValue = /^[^"\\\x00-\x1f\x7f]*$/;
-  const textOfQuery = (find) => {
-    try {
-      const found = find();
-      return found ? innerText(found) : null;
-    } catch (e) {
-      return null;
-    }
-  };
+  // The field label's sources, most telling first; C++ takes the first with text.
   const labelFacts = el => {
-    const ids = attr(el, 'aria-labelledby');
-    const id = attr(el, 'id');
-    const guarded = f => { try { return f(el); } catch (e) { return null; } };
+    const guarded = f => { try { return f(el, parts.labelText); } catch (e) { return null; } };
     return [
+      guarded(parts.labelledbyText),
       attr(el, 'aria-label'),
-      ids ? textOfQuery(() => standards && plainId.test(ids) ? firstWithId(ids) : firstMatch('#' + ids)) : null,
-      id ? textOfQuery(() => standards && plainValue.test(id) ? firstLabelFor(id) : firstMatch('label[for="' + id + '"]')) : null,
+      guarded(parts.nativeLabelText),
       attr(el, 'placeholder'),
       attr(el, 'title'),
       guarded(siblingLabel),
