@@ -173,6 +173,20 @@ class TestFindAnchor:
         prefix, exact = el(text="Sign up now", w=10), el(text="Sign", y=30, w=90)
         assert self.anchor([prefix, exact], phrase="sign") is exact
 
+    @pytest.mark.parametrize("text, phrase", [("Country:", "country"), ("Country :", "country"), ("Country", "country:"),
+                                              ("Country: Canada", "country"), ("Country:\nFrance\nCanada", "country")])
+    def test_a_trailing_colon_never_stops_an_anchor(self, text, phrase):
+        t = txt(text)
+        assert self.anchor([], [t], phrase=phrase) is t
+
+    def test_a_colon_is_not_every_name(self):
+        assert self.anchor([el(text="")], [txt(":")], phrase=":")["text"] == ":"
+        assert self.anchor([el(text="Country")], phrase="countryside:") is None
+
+    def test_a_field_labelled_with_a_colon_anchors_its_neighbour(self):
+        label, field = txt("Country:", w=70), el("input", x=80, _label="Country:")
+        assert resolve("input right of Country", [field], [label])["element"] is field
+
     def test_signature_is_no_prefix_of_sign(self):
         assert self.anchor([el(text="Signature")], phrase="sign") is None
 

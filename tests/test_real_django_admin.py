@@ -121,7 +121,6 @@ def test_sidebar_filter_in_a_disclosure(admin):
     admin.run('verify text "Brass lamp" is not present')
 
 
-@pytest.mark.xfail(reason="not yet: a wrapping label names its select by its own text", raises=StepFailed, strict=True)
 def test_bulk_action_from_the_drop_down_in_its_label(admin):
     admin.run('click "Orders"')
     admin.run('click checkbox left of "Order 1041"')

@@ -171,12 +171,12 @@ const Entry* Resolver::find_anchor(std::u32string_view anchor_text) const {
   const std::u32string anchor = text::lower(anchor_text);
   Entries text_hits, attr_hits;
   for (size_t i = 0; i < matrix_.size(); ++i) {
-    if (text_lower_[i] == anchor) {
+    if (text::same_label(text_lower_[i], anchor)) {
       text_hits.push_back(&matrix_[i]);
       continue;
     }
     for (const auto& attr : attrs_lower_)
-      if (!attr[i].empty() && attr[i] == anchor) {
+      if (!attr[i].empty() && text::same_label(attr[i], anchor)) {
         attr_hits.push_back(&matrix_[i]);
         break;
       }
@@ -187,9 +187,13 @@ const Entry* Resolver::find_anchor(std::u32string_view anchor_text) const {
   // namesake, or the first one in reading order would win whatever its size.
   const std::u32string spaced = anchor + U" ";
   const std::u32string bracketed = anchor + U"(";
+  // a label reading "Country: Canada" still starts with the name "Country"
+  const std::u32string colon = std::u32string(text::without_colon(anchor)) + U":";
+  const bool named = colon.size() > 1;
   if (tier.empty()) {
     for (size_t i = 0; i < matrix_.size(); ++i)
-      if (text::starts_with(text_lower_[i], spaced) || text::starts_with(text_lower_[i], bracketed))
+      if (text::starts_with(text_lower_[i], spaced) || text::starts_with(text_lower_[i], bracketed) ||
+          (named && text::starts_with(text_lower_[i], colon)))
         tier.push_back(&matrix_[i]);
   }
   if (tier.empty()) {

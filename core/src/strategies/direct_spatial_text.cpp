@@ -82,17 +82,18 @@ Anchors find_anchors(std::u32string_view anchor_lower, const Elements& text_elem
                      const Elements& dom_elements) {
   Anchors a;
   for (const auto& el : text_elements)
-    if (placed(el) && first_line(el.text) == anchor_lower) a.found.push_back(&el);
+    if (placed(el) && text::same_label(first_line(el.text), anchor_lower)) a.found.push_back(&el);
   if (!a.found.empty()) {
     a.from_text = true;
     return a;
   }
   for (const auto& el : dom_elements)
-    if (placed(el) && text::lower(text::strip(el.text)) == anchor_lower) a.found.push_back(&el);
+    if (placed(el) && text::same_label(text::lower(text::strip(el.text)), anchor_lower)) a.found.push_back(&el);
   if (!a.found.empty()) return a;
   for (const auto& el : dom_elements) {
     const auto* label = el.attribute(U"aria-label");
-    if (placed(el) && label && text::lower(text::strip(*label)) == anchor_lower) a.found.push_back(&el);
+    if (placed(el) && label && text::same_label(text::lower(text::strip(*label)), anchor_lower))
+      a.found.push_back(&el);
   }
   return a;
 }

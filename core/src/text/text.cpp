@@ -167,6 +167,19 @@ bool contains(std::u32string_view t, std::u32string_view n) {
   return t.find(n) != std::u32string_view::npos;
 }
 
+std::u32string_view without_colon(std::u32string_view t) {
+  size_t end = t.size();
+  while (end > 0 && (t[end - 1] == U' ' || t[end - 1] == U'\t')) --end;
+  if (end > 0 && t[end - 1] == U':') --end;
+  while (end > 0 && (t[end - 1] == U' ' || t[end - 1] == U'\t')) --end;
+  return t.substr(0, end);
+}
+
+bool same_label(std::u32string_view t, std::u32string_view name) {
+  const auto bare = without_colon(name);
+  return bare.empty() ? t == name : without_colon(t) == bare;
+}
+
 std::u32string replace_all(std::u32string_view t, std::u32string_view from, std::u32string_view to) {
   if (from.empty()) return std::u32string(t);
   std::u32string out;
