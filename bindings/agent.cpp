@@ -466,7 +466,7 @@ NB_MODULE(_agent, m) {
           "Start a browser (see BrowserManager) and open url when given. screenshots: attach a PNG to "
           "every failed step. timeout_ms: how long a step keeps looking for its target. context: run in a "
           "page of this browser context (closed with the agent) instead of a browser of the agent's own.")
-      .def("run", &PyWebAgent::run, "instruction"_a,
+      .def("run", &PyWebAgent::run, "instruction"_a, nb::sig("def run(self, instruction: str) -> typing.Any"),
            "Run one instruction. Returns the extracted text for 'extract text', the clicked element's text "
            "for 'click', the dialog message for 'accept dialog'/'dismiss dialog', True for a passing "
            "check, else None. Raises StepFailed when the step fails.")
@@ -475,7 +475,7 @@ NB_MODULE(_agent, m) {
       .def("run_file", &PyWebAgent::run_file, "path"_a,
            "Run an instruction file: one instruction per line; blank lines and # comments are skipped.")
       .def("close", &PyWebAgent::close, "Close the browser. Safe to call again.")
-      .def("__enter__", [](nb::object self) { return self; })
+      .def("__enter__", [](nb::object self) { return self; }, nb::sig("def __enter__(self) -> WebAgent"))
       .def(
           "__exit__", [](PyWebAgent& self, nb::args) { self.close(); }, "Close the browser.")
       .def_prop_ro("page", [](PyWebAgent& self) { return remote_or_none(self.browser().core->page()); },
