@@ -22,15 +22,8 @@ nb::object cwd() { return nb::module_::import_("os").attr("getcwd")(); }
 // are the configuration record.
 nb::dict run_config(const std::string& path) {
   nb::module_ builtins = nb::module_::import_("builtins");
-  nb::object file = builtins.attr("open")(path, "rb");
-  nb::object source;
-  try {
-    source = file.attr("read")();
-  } catch (...) {
-    file.attr("close")();
-    throw;
-  }
-  file.attr("close")();
+  std::string text = vantle::py::read_file(nb::str(path.c_str()));
+  nb::bytes source(text.data(), text.size());
   nb::dict ns;
   builtins.attr("exec")(builtins.attr("compile")(source, path, "exec"), ns);
   return ns;

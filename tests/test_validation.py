@@ -13,6 +13,7 @@ NO_TEXT = f"`type` instruction missing text to type. {TYPE_USAGE}"
 NO_FROM = "`select` instruction missing `from` keyword. Expected: select <value> from <target>"
 NO_STATE = "`verify` instruction missing state. Expected ending: is present | is visible | is enabled | is disabled"
 NO_TEXT_STATE = "`verify text` instruction missing state. Expected ending: is present | is visible"
+NO_EXPECTED = "`verify text` instruction missing expected text. Expected: verify text <relation> <anchor> is <text>"
 KNOWN = "Expected one of: click, type, verify, hover, select, press, wait, find, extract, sendkeys."
 
 
@@ -43,6 +44,10 @@ CASES = [
     ('verify text leftmost thing', [NO_TEXT_STATE]),  # "left" without "of" is no relation
     ('verify text under "Total" is $5', []),  # every relation phrase reads a spatial check
     ('verify text near "Total" is $5', []),
+    # a spatial check needs the text it expects, as parse() does
+    ('verify text next to "Total"', [NO_EXPECTED]),
+    ('verify text below "Total is"', [NO_EXPECTED]),
+    ('verify text right of Total is ', [NO_EXPECTED]),
     ('extract_text from "Total"', []),  # every phrase parse accepts is a known first word
     ('verify text "Welcome" is enabled', [NO_TEXT_STATE]),
     ("wait 1.5s", [wait_issue("'1.5s'")]),

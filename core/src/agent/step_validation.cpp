@@ -91,17 +91,40 @@ bool longer_phrase(std::u32string_view lower, const lang::Phrase& form) {
   return false;
 }
 
-void check_state(const lang::Phrase& form, std::u32string_view lower, Issues& issues) {
+bool opens_with_relation(std::u32string_view rest) {
+  const auto& rows = lang::relations();
+  return std::any_of(rows.begin(), rows.end(),
+                     [&](const lang::Relation& r) { return text::starts_with(rest, std::u32string(r.phrase) + U" "); });
+}
+
+// "<relation> <anchor> is <text>": both sides of the last " is " outside quotes hold something.
+bool reads_expected_text(std::u32string_view raw, const lang::Phrase& check) {
+  Unquoted plain = unquote(raw);
+  std::u32string lower = text::lower(plain.text);
+  size_t is_pos = lang::rfind_unquoted(lower, check.separator, plain.quoted);
+  if (is_pos == std::u32string::npos || is_pos < check.words.size()) return false;
+  return !text::strip(lower.substr(check.words.size(), is_pos - check.words.size())).empty() &&
+         !text::strip(lower.substr(is_pos + check.separator.size())).empty();
+}
+
+const lang::Phrase* spatial_check_of(const lang::Phrase& form) {
+  for (const auto& other : lang::phrases())
+    if (other.form == lang::Form::spatial_check && other.words == form.words) return &other;
+  return nullptr;
+}
+
+void check_state(const lang::Phrase& form, std::u32string_view raw, std::u32string_view lower, Issues& issues) {
   if (!text::starts_with(lower, form.words) || longer_phrase(lower, form)) return;
   bool of_text = form.form == lang::Form::text_state;
-  if (of_text) {
-    std::u32string_view rest = lower.substr(form.words.size());
-    for (const auto& r : lang::relations())
-      if (text::starts_with(rest, std::u32string(r.phrase) + U" ")) return;
-  }
-  if (ends_with_state(lower, of_text))
-    return;
   std::u32string verb = text::strip(form.words);
+  const lang::Phrase* spatial = of_text ? spatial_check_of(form) : nullptr;
+  if (spatial && opens_with_relation(lower.substr(form.words.size()))) {
+    if (reads_expected_text(raw, *spatial) || ends_with_state(lower, of_text)) return;
+    issues.push_back(U"`" + verb + U"` instruction missing expected text. Expected: " + verb +
+                     U" <relation> <anchor> is <text>");
+    return;
+  }
+  if (ends_with_state(lower, of_text)) return;
   issues.push_back(U"`" + verb + U"` instruction missing state. Expected ending: " + joined_endings(of_text));
 }
 
@@ -136,7 +159,7 @@ std::vector<std::u32string> validate(std::u32string_view instruction) {
     switch (form.form) {
       case lang::Form::separated: check_separated(form, raw, issues); break;
       case lang::Form::text_state:
-      case lang::Form::element_state: check_state(form, lower, issues); break;
+      case lang::Form::element_state: check_state(form, raw, lower, issues); break;
       default:
         if (form.action == "wait") check_wait(form, raw, lower, issues);
     }
