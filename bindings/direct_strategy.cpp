@@ -395,6 +395,15 @@ NB_MODULE(direct_strategy, m) {
       "True when the target equals a surface of the element, compared as _matches_element\n"
       "does, the surface stripped of surrounding white space.");
   m.def(
+      "_matched_by",
+      [](nb::handle target, nb::handle element, nb::handle include_label) {
+        return vantle::py::to_str(ds::matched_by(text_of(target, "target"), single(element), truthy(include_label)));
+      },
+      nb::arg("target"), nb::arg("element"), nb::arg("include_label") = false,
+      "Where the target matches the element: 'text' or the attribute's name, a name a person\n"
+      "reads (text, aria-label, _label, placeholder, alt) before type, class, id or data-*;\n"
+      "'' when it does not match.");
+  m.def(
       "_strip_type_descriptors",
       [](nb::handle target) { return vantle::py::to_str(ds::strip_type_descriptors(text_of(target, "target"))); },
       nb::arg("target"),

@@ -341,8 +341,9 @@ class TestGenericPath:
         result = resolve(step("extract_text", "order number", ordinal=2), [], [lower, upper])
         assert result["element"] is lower and result["candidates"] == [upper, lower]
 
-    def test_text_fallback_only_for_extract_text(self):
-        result = resolve(step("click", "Order number", ordinal=1), [el("Cancel")], [txt("Order number")])
+    @pytest.mark.parametrize("action", ["hover", "type", "select"])
+    def test_text_fallback_only_for_extract_text_and_click(self, action):
+        result = resolve(step(action, "Order number", ordinal=1), [el("Cancel")], [txt("Order number")])
         assert result == {"resolved": False, "confidence": 0.0, "element": None, "candidates": []}
 
     def test_text_fallback_ignores_field_labels(self):

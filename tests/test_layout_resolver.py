@@ -117,7 +117,10 @@ class TestGeometry:
 
     def test_normalize(self):
         assert _normalize("Add-to Cart") == "addtocart"
-        assert _normalize("A\tB\u00a0C") == "a\tb\u00a0c"
+        # A no-break space is a space and a dash a hyphen, as a person types them;
+        # a tab is neither.
+        assert _normalize("A\tB\u00a0C") == "a\tbc"
+        assert _normalize("Mon\u2013Fri I\u2019m") == _normalize("Mon-Fri I'm") == "monfrii'm"
 
 
 class TestFindAnchor:

@@ -163,6 +163,13 @@ Json resolve_layout(const Json& record, const PageScan& scan) {
   return out;
 }
 
+std::string matched_attribute(const Json& record, const Json& element) {
+  const std::u32string action = text_at(record, "action");
+  const direct::Element e = direct_element(element, 0);
+  const std::u32string target = direct::strip_type_descriptors(text_at(record, "target"), quoted_of(record));
+  return text::encode(direct::matched_by(target, e, direct::label_names(action, e)));
+}
+
 direct::Elements direct_elements(const Json& records) { return scan_elements(records); }
 
 std::vector<sp::Entry> layout_matrix(const PageScan& scan) {

@@ -180,7 +180,7 @@ void Actions::type_here(std::string_view text) const {
 
 void Actions::type_through(const RemotePtr& locator, std::string_view text) const {
   locator->call("evaluate", {Json(SCROLL_JS)});
-  locator->call("click");
+  if (locator->call_value("evaluate", {Json(FOCUS_FOR_TYPING_JS)}) != Json("focused")) locator->call("click");
   type_here(text);
 }
 

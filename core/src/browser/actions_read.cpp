@@ -118,8 +118,8 @@ std::string Actions::extract_text(const Json& element) const {
 
 bool Actions::find_text(std::string_view text) const {
   const Json body = page_->call_value("inner_text", {Json("body")});
-  const std::string haystack = body.is_string() ? text::lower(body.get_ref<const std::string&>()) : "";
-  return haystack.find(text::lower(text)) != std::string::npos;
+  const std::string haystack = body.is_string() ? text::fold(body.get_ref<const std::string&>()) : "";
+  return haystack.find(text::fold(text)) != std::string::npos;
 }
 
 }  // namespace vantle::browser

@@ -135,12 +135,13 @@ Resolver::Resolver(std::vector<Entry> matrix) : matrix_(std::move(matrix)) {
   searchable_norm_.reserve(n);
   for (auto& v : attrs_lower_) v.reserve(n);
   for (const Entry& e : matrix_) {
-    text_lower_.push_back(text::lower(e.text));
+    // A header's sort mark is not part of the name it is anchored by.
+    text_lower_.push_back(text::without_trailing_mark(text::fold(e.text)));
     searchable_norm_.push_back(normalize(e.searchable));
     const Attributes& a = e.element.attributes;
-    attrs_lower_[0].push_back(text::lower(a.aria_label));
-    attrs_lower_[1].push_back(text::lower(a.label));
-    attrs_lower_[2].push_back(text::lower(a.placeholder));
+    attrs_lower_[0].push_back(text::fold(a.aria_label));
+    attrs_lower_[1].push_back(text::fold(a.label));
+    attrs_lower_[2].push_back(text::fold(a.placeholder));
   }
 }
 
@@ -168,7 +169,7 @@ const Entry* smallest(const Entries& tier) {
 }  // namespace
 
 const Entry* Resolver::find_anchor(std::u32string_view anchor_text) const {
-  const std::u32string anchor = text::lower(anchor_text);
+  const std::u32string anchor = text::without_trailing_mark(text::fold(anchor_text));
   Entries text_hits, attr_hits;
   for (size_t i = 0; i < matrix_.size(); ++i) {
     if (text::same_label(text_lower_[i], anchor)) {
@@ -272,7 +273,7 @@ Resolution Resolver::resolve_ordinal(long long ordinal, const std::optional<std:
     at.push_back(i);
   }
   if (search_text && !search_text->empty()) {
-    const std::u32string wanted = text::lower(*search_text);
+    const std::u32string wanted = text::fold(*search_text);
     Entries exact;
     for (size_t k = 0; k < candidates.size(); ++k)
       if (text::strip(text_lower_[at[k]]) == wanted) exact.push_back(candidates[k]);

@@ -10,7 +10,7 @@ std::u32string normalize(std::u32string_view text) {
   std::u32string out;
   out.reserve(text.size());
   for (char32_t c : text)
-    if (c != U' ' && c != U'-') out.push_back(text::lower(c));
+    if (char32_t f = text::fold(c); f != U' ' && f != U'-') out.push_back(f);
   return out;
 }
 

@@ -51,25 +51,56 @@ std::u32string data_name_surface(std::u32string_view name) {
   return join_kept(text::split_ws(dashes_to_spaces(name.substr(5))), 2);
 }
 
+// A submit button or a checkbox is an input, but typing into it types nowhere.
+bool takes_no_text(const Element& el) {
+  const auto* type = el.attribute(U"type");
+  return el.tag == U"input" && type && in_table(UNTYPEABLE_INPUT_TYPES, text::lower(text::strip(*type)));
+}
+
 bool is_data_name(std::u32string_view name) {
   return text::starts_with(name, U"data-") && name != U"data-testid";
 }
 
-// Calls visit(surface) for each surface in order until it returns true.
+// Calls visit(surface, source) for each surface in order until it returns
+// true; the source is "text" or the attribute the surface comes from.
 template <typename Visit>
 bool visit_surfaces(const Element& element, bool include_label, Visit visit) {
-  if (!element.text.empty() && visit(std::u32string_view(element.text))) return true;
+  if (!element.text.empty() && visit(std::u32string_view(element.text), std::u32string_view(U"text"))) return true;
   for (auto name : MATCH_ATTRIBUTES) {
     if (name == U"_label" && !include_label) continue;
     const auto* value = element.attribute(name);
-    if (value && !value->empty() && visit(std::u32string_view(*value))) return true;
+    if (value && !value->empty() && visit(std::u32string_view(*value), name)) return true;
   }
-  auto derived = [&visit](const std::u32string& surface) { return !surface.empty() && visit(surface); };
-  if (const auto* cls = element.attribute(U"class"); cls && derived(class_surface(*cls))) return true;
-  if (const auto* id = element.attribute(U"id"); id && derived(id_surface(*id))) return true;
+  auto derived = [&visit](const std::u32string& surface, std::u32string_view source) {
+    return !surface.empty() && visit(surface, source);
+  };
+  if (const auto* cls = element.attribute(U"class"); cls && derived(class_surface(*cls), U"class")) return true;
+  if (const auto* id = element.attribute(U"id"); id && derived(id_surface(*id), U"id")) return true;
   for (const auto& a : element.attributes)
-    if (is_data_name(a.name) && derived(data_name_surface(a.name))) return true;
+    if (is_data_name(a.name) && derived(data_name_surface(a.name), a.name)) return true;
   return false;
+}
+
+bool wanted(detail::Sources which, std::u32string_view source) {
+  if (which == detail::Sources::all) return true;
+  return is_name_source(source) == (which == detail::Sources::names);
+}
+
+// A label's closing colon and a header's sort mark are decoration, not name.
+// Texts without either come back unchanged.
+std::u32string_view undecorated(std::u32string_view s) {
+  auto trimmed = [](std::u32string_view v) {
+    while (!v.empty() && text::is_space(v.back())) v.remove_suffix(1);
+    return v;
+  };
+  std::u32string_view t = trimmed(s);
+  std::size_t end = t.size();
+  while (end > 0 && text::is_mark(t[end - 1])) --end;
+  const bool mark = end < t.size() && end > 0 && text::is_space(t[end - 1]);
+  if (mark) t = trimmed(t.substr(0, end));
+  const bool colon = t.size() > 1 && t.back() == U':';
+  if (colon) t = trimmed(t.substr(0, t.size() - 1));
+  return mark || colon ? t : s;
 }
 
 }  // namespace
@@ -79,28 +110,49 @@ namespace detail {
 void normalise_into(std::u32string& out, std::u32string_view s) {
   out.assign(s);
   for (auto& c : out) {
-    c = text::lower(c);
+    c = text::fold(c);
     if (c == U'_' || c == U'-') c = U' ';
   }
 }
 
-Matcher::Matcher(std::u32string_view target) { normalise_into(needle_, target); }
+Matcher::Matcher(std::u32string_view target) {
+  normalise_into(needle_, target);
+  bare_ = std::u32string(undecorated(needle_));
+  if (bare_.empty()) bare_ = needle_;
+}
 
-bool Matcher::contained_in(const Element& element, bool include_label) const {
-  return visit_surfaces(element, include_label, [this](std::u32string_view surface) {
+bool Matcher::contained_in(const Element& element, bool include_label, Sources which) const {
+  return visit_surfaces(element, include_label, [&](std::u32string_view surface, std::u32string_view source) {
+    if (!wanted(which, source)) return false;
     normalise_into(buffer_, surface);
-    return text::contains(buffer_, needle_);
+    return text::contains(buffer_, bare_);
   });
 }
 
-bool Matcher::equal_to(const Element& element, bool include_label) const {
-  return visit_surfaces(element, include_label, [this](std::u32string_view surface) {
+bool Matcher::equal_to(const Element& element, bool include_label, Sources which) const {
+  return visit_surfaces(element, include_label, [&](std::u32string_view surface, std::u32string_view source) {
+    if (!wanted(which, source)) return false;
     normalise_into(buffer_, surface);
     auto first = std::find_if_not(buffer_.begin(), buffer_.end(), text::is_space);
     auto last = std::find_if_not(buffer_.rbegin(), buffer_.rend(), text::is_space).base();
-    return first < last ? std::u32string_view(&*first, static_cast<std::size_t>(last - first)) == needle_
-                        : needle_.empty();
+    if (first >= last) return needle_.empty();
+    std::u32string_view stripped(&*first, static_cast<std::size_t>(last - first));
+    return stripped == needle_ || undecorated(stripped) == bare_;
   });
+}
+
+std::u32string_view Matcher::source_of(const Element& element, bool include_label) const {
+  std::u32string_view found;
+  for (Sources which : {Sources::names, Sources::others}) {
+    visit_surfaces(element, include_label, [&](std::u32string_view surface, std::u32string_view source) {
+      if (!wanted(which, source)) return false;
+      normalise_into(buffer_, surface);
+      if (text::contains(buffer_, bare_)) found = source;
+      return !found.empty();
+    });
+    if (!found.empty()) break;
+  }
+  return found;
 }
 
 }  // namespace detail
@@ -120,9 +172,23 @@ bool reads_attribute(std::u32string_view name) {
   return in_table(READ_ATTRIBUTES, name);
 }
 
+bool is_name_source(std::u32string_view source) { return in_table(NAME_SOURCES, source); }
+
+bool label_names(std::u32string_view action, const Element& element) {
+  if (action == U"type" || action == U"select") return true;
+  const auto* role = element.attribute(U"role");
+  if (role && in_table(CHOICE_ROLES, text::lower(*role))) return true;
+  const auto* type = element.attribute(U"type");
+  return element.tag == U"input" && type && in_table(CHOICE_ROLES, text::lower(*type));
+}
+
+std::u32string matched_by(std::u32string_view target, const Element& element, bool include_label) {
+  return std::u32string(detail::Matcher(target).source_of(element, include_label));
+}
+
 std::vector<std::u32string> searchable_strings(const Element& element, bool include_label) {
   std::vector<std::u32string> out;
-  visit_surfaces(element, include_label, [&out](std::u32string_view surface) {
+  visit_surfaces(element, include_label, [&out](std::u32string_view surface, std::u32string_view) {
     out.emplace_back(surface);
     return false;
   });
@@ -162,7 +228,7 @@ std::vector<const Element*> filter_by_action(std::u32string_view action, const E
     bool keep = true;
     if (action == U"type") {
       const auto* role = el.attribute(U"role");
-      keep = in_table(TYPEABLE_TAGS, el.tag) || (role && in_table(TYPEABLE_ROLES, *role)) ||
+      keep = (in_table(TYPEABLE_TAGS, el.tag) && !takes_no_text(el)) || (role && in_table(TYPEABLE_ROLES, *role)) ||
              el.is_editable_field;
     } else if (action == U"select") {
       keep = in_table(SELECTABLE_TAGS, el.tag);

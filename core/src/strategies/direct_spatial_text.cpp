@@ -44,10 +44,14 @@ bool is_line_break(char32_t c) {
          c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
+// How an anchor is compared with page text: folded (text::fold), and a
+// header's trailing sort mark is not part of its name.
+std::u32string anchor_form(std::u32string_view s) { return text::without_trailing_mark(text::fold(text::strip(s))); }
+
 std::u32string first_line(std::u32string_view s) {
-  auto lowered = text::lower(text::strip(s));
-  auto end = std::find_if(lowered.begin(), lowered.end(), is_line_break);
-  return text::strip(std::u32string_view(lowered).substr(0, static_cast<std::size_t>(end - lowered.begin())));
+  auto folded = text::fold(text::strip(s));
+  auto end = std::find_if(folded.begin(), folded.end(), is_line_break);
+  return anchor_form(std::u32string_view(folded).substr(0, static_cast<std::size_t>(end - folded.begin())));
 }
 
 bool placed(const Element& el) { return !el.xpath.empty() && el.bounding_box.present; }
@@ -78,22 +82,21 @@ struct Anchors {
   bool from_text = false;
 };
 
-Anchors find_anchors(std::u32string_view anchor_lower, const Elements& text_elements,
+Anchors find_anchors(std::u32string_view anchor_folded, const Elements& text_elements,
                      const Elements& dom_elements) {
   Anchors a;
   for (const auto& el : text_elements)
-    if (placed(el) && text::same_label(first_line(el.text), anchor_lower)) a.found.push_back(&el);
+    if (placed(el) && text::same_label(first_line(el.text), anchor_folded)) a.found.push_back(&el);
   if (!a.found.empty()) {
     a.from_text = true;
     return a;
   }
   for (const auto& el : dom_elements)
-    if (placed(el) && text::same_label(text::lower(text::strip(el.text)), anchor_lower)) a.found.push_back(&el);
+    if (placed(el) && text::same_label(anchor_form(el.text), anchor_folded)) a.found.push_back(&el);
   if (!a.found.empty()) return a;
   for (const auto& el : dom_elements) {
     const auto* label = el.attribute(U"aria-label");
-    if (placed(el) && label && text::same_label(text::lower(text::strip(*label)), anchor_lower))
-      a.found.push_back(&el);
+    if (placed(el) && label && text::same_label(anchor_form(*label), anchor_folded)) a.found.push_back(&el);
   }
   return a;
 }
@@ -179,10 +182,11 @@ State expecting(std::u32string_view expected, std::optional<std::u32string> actu
 
 }  // namespace
 
-// Case, currency symbols and thousands separators do not change an amount.
+// Case, currency symbols and thousands separators do not change an amount,
+// nor do typographic quotes, dashes and spaces change a text.
 std::u32string norm(std::u32string_view s) {
   std::u32string out;
-  for (char32_t c : text::lower(s))
+  for (char32_t c : text::fold(s))
     if (c != U'$' && c != U'£' && c != U'€' && c != U',') out += c;
   return text::strip(out);
 }
@@ -193,7 +197,7 @@ Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_vi
   const auto [direction, anchor_text] = parse_direction(target, quoted);
   if (direction.empty() || anchor_text.empty()) return spatial_result(false, false, nullptr, expecting(expected));
 
-  const auto anchors = find_anchors(text::lower(anchor_text), text_elements, dom_elements);
+  const auto anchors = find_anchors(anchor_form(anchor_text), text_elements, dom_elements);
   if (anchors.found.empty())
     return spatial_result(false, false, nullptr,
                           expecting(expected, U"anchor '" + anchor_text + U"' not found"));

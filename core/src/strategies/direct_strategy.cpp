@@ -51,21 +51,51 @@ const Element* pick(Pool& pool, long long ordinal) {
   return pool[static_cast<std::size_t>(index)];
 }
 
-/// Drop-downs are named by their label as text fields are; a click or hover
-/// must not hit a field because of its label.
-bool uses_label(std::u32string_view action) { return action == U"type" || action == U"select"; }
+using detail::Sources;
 
-Pool matching(const Pool& pool, const detail::Matcher& target, bool include_label, bool visible) {
+/// Matches of one kind of surface, in pool order.
+Pool matching(const Pool& pool, const detail::Matcher& target, std::u32string_view action, bool visible,
+              Sources which = Sources::all) {
   Pool out;
   for (const auto* el : pool)
-    if (el->is_visible == visible && target.contained_in(*el, include_label)) out.push_back(el);
+    if (el->is_visible == visible && target.contained_in(*el, label_names(action, *el), which)) out.push_back(el);
   return out;
 }
 
-Pool exact_only(const Pool& pool, const detail::Matcher& target, bool include_label) {
+Pool exact_only(const Pool& pool, const detail::Matcher& target, std::u32string_view action, Sources which) {
   Pool out;
   for (const auto* el : pool)
-    if (target.equal_to(*el, include_label)) out.push_back(el);
+    if (target.equal_to(*el, label_names(action, *el), which)) out.push_back(el);
+  return out;
+}
+
+// A name a person sees or hears outweighs a type, class or id that happens to
+// hold the same word: when any element matches by name, the others drop out.
+Sources names_first(Pool& matched, const detail::Matcher& target, std::u32string_view action) {
+  Pool named;
+  for (const auto* el : matched)
+    if (target.contained_in(*el, label_names(action, *el), Sources::names)) named.push_back(el);
+  if (named.empty() || named.size() == matched.size()) return named.empty() ? Sources::others : Sources::names;
+  matched = std::move(named);
+  return Sources::names;
+}
+
+bool is_inside(const Element& inner, const Element& outer) {
+  return inner.xpath.size() > outer.xpath.size() && text::starts_with(inner.xpath, outer.xpath) &&
+         inner.xpath[outer.xpath.size()] == U'/';
+}
+
+// Text a person can click: the innermost texts that name the target (a table
+// cell rather than its row and table), since a click lands in the middle of
+// the element chosen.
+Pool clickable_text(const Elements& text_elements, const detail::Matcher& target) {
+  Pool named;
+  for (const auto& el : text_elements)
+    if (el.is_visible && target.contained_in(el, false, Sources::names)) named.push_back(&el);
+  Pool out;
+  for (const auto* el : named)
+    if (std::none_of(named.begin(), named.end(), [el](const Element* other) { return is_inside(*other, *el); }))
+      out.push_back(el);
   return out;
 }
 
@@ -95,13 +125,15 @@ Result verification(std::u32string_view action, const Element* chosen, Pool cand
   return r;
 }
 
+// `needle` is folded (text::fold); page text is folded the same way, so a
+// typed apostrophe finds a curly one.
 Pool containing(std::u32string_view needle, const Elements& elements) {
   Pool out;
-  std::u32string lowered;
+  std::u32string folded;
   for (const auto& el : elements) {
-    lowered.assign(el.text);
-    for (auto& c : lowered) c = text::lower(c);
-    if (text::contains(lowered, needle)) out.push_back(&el);
+    folded.assign(el.text);
+    for (auto& c : folded) c = text::fold(c);
+    if (text::contains(folded, needle)) out.push_back(&el);
   }
   return out;
 }
@@ -134,6 +166,7 @@ Inputs inputs_for(std::u32string_view action) {
     in.ordinal = true;
     in.dom_keys = KEY_TAG | KEY_TEXT | KEY_ATTRIBUTES | KEY_IS_VISIBLE | KEY_IS_EDITABLE_FIELD | KEY_BOUNDING_BOX;
     if (action == U"extract_text") in.text_keys = KEY_TEXT | KEY_ATTRIBUTES | KEY_IS_VISIBLE | KEY_BOUNDING_BOX;
+    if (action == U"click") in.text_keys = KEY_TEXT | KEY_XPATH | KEY_ATTRIBUTES | KEY_IS_VISIBLE | KEY_BOUNDING_BOX;
   }
   in.dom_elements = in.dom_keys != 0;
   in.text_elements = in.text_keys != 0;
@@ -159,15 +192,16 @@ Result resolve(const Instruction& in, const Elements& dom, const Elements& text_
 Result resolve_generic(const Instruction& in, const Elements& dom, const Elements& text_elements) {
   const auto eligible = filter_by_action(in.action, dom);
   const detail::Matcher target(strip_type_descriptors(in.target, in.quoted));
-  const bool include_label = uses_label(in.action);
+  const auto& action = in.action;
 
-  Pool matched = matching(eligible, target, include_label, true);
-  if (matched.empty()) matched = matching(eligible, target, include_label, false);
-  if (matched.empty() && in.action == U"extract_text")
-    matched = matching(all_of(text_elements), target, false, true);
+  Pool matched = matching(eligible, target, action, true);
+  if (matched.empty()) matched = matching(eligible, target, action, false);
+  if (matched.empty() && action == U"extract_text") matched = matching(all_of(text_elements), target, U"", true);
+  if (matched.empty() && action == U"click") matched = clickable_text(text_elements, target);
   if (matched.empty()) return Result{};
 
-  Pool exact = exact_only(matched, target, include_label);
+  const Sources which = names_first(matched, target, action);
+  Pool exact = exact_only(matched, target, action, which);
   Pool& pool = exact.empty() ? matched : exact;
   if (in.ordinal > 0)
     std::stable_sort(pool.begin(), pool.end(), above_or_left_of);
@@ -183,7 +217,8 @@ Result resolve_verify(std::u32string_view action, std::u32string_view target, co
   const detail::Matcher scoring(strip_type_descriptors(target, quoted));
   Pool candidates;
   for (const auto& el : dom)
-    if (scoring.contained_in(el, false)) candidates.push_back(&el);
+    if (scoring.contained_in(el, label_names(U"", el))) candidates.push_back(&el);
+  names_first(candidates, scoring, U"");
   detail::sort_by_text_length(candidates);
   if (candidates.empty()) return not_found_verification();
   const Element* chosen = candidates.front();
@@ -197,7 +232,7 @@ Result resolve_verify(std::u32string_view action, std::u32string_view target, co
 Result resolve_verify_text(std::u32string_view action, std::u32string_view target,
                            const Elements& text_elements) {
   check_action(action, {U"verify_text_present", U"verify_text_visible"});
-  Pool candidates = containing(text::lower(target), text_elements);
+  Pool candidates = containing(text::fold(target), text_elements);
   detail::sort_by_text_length(candidates);
   if (candidates.empty()) return not_found_verification();
   const Element* chosen = candidates.front();
@@ -208,7 +243,7 @@ Result resolve_verify_text(std::u32string_view action, std::u32string_view targe
 }
 
 Result resolve_find_text(std::u32string_view target, const Elements& text_elements) {
-  Pool matches = containing(text::lower(target), text_elements);
+  Pool matches = containing(text::fold(target), text_elements);
   detail::sort_by_text_length(matches);
   if (matches.empty()) return Result{};
   const Element* chosen = matches.front();
@@ -216,10 +251,10 @@ Result resolve_find_text(std::u32string_view target, const Elements& text_elemen
 }
 
 Result resolve_find_exact_text(std::u32string_view target, const Elements& text_elements) {
-  const auto needle = text::lower(target);
+  const auto needle = text::fold(target);
   Pool exact;
   for (const auto& el : text_elements)
-    if (text::lower(text::strip(el.text)) == needle) exact.push_back(&el);
+    if (text::fold(text::strip(el.text)) == needle) exact.push_back(&el);
   Pool contains = containing(needle, text_elements);
   if (exact.empty()) {
     detail::sort_by_text_length(contains);

@@ -22,17 +22,26 @@ inline bool less_nan_last(double a, double b) {
 /// which targets and surfaces are compared.
 void normalise_into(std::u32string& out, std::u32string_view s);
 
-/// Tests one target against many elements without normalising it again.
+/// Which surfaces a test reads: all of them, only names a person sees or
+/// hears, or only the other attributes.
+enum class Sources { all, names, others };
+
+/// Tests one target against many elements without normalising it again. A
+/// trailing colon or sort mark on either side does not stop a match.
 class Matcher {
  public:
   explicit Matcher(std::u32string_view target);
   /// The target is contained in a surface of the element.
-  bool contained_in(const Element& element, bool include_label) const;
+  bool contained_in(const Element& element, bool include_label, Sources which = Sources::all) const;
   /// The target equals a surface of the element, stripped of white space.
-  bool equal_to(const Element& element, bool include_label) const;
+  bool equal_to(const Element& element, bool include_label, Sources which = Sources::all) const;
+  /// The source of the first name containing the target, else of the first
+  /// other surface; empty when none does. Points into the element or a table.
+  std::u32string_view source_of(const Element& element, bool include_label) const;
 
  private:
   std::u32string needle_;
+  std::u32string bare_;
   mutable std::u32string buffer_;
 };
 

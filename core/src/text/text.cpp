@@ -192,6 +192,44 @@ std::u32string replace_all(std::u32string_view t, std::u32string_view from, std:
   return out;
 }
 
+char32_t fold(char32_t c) {
+  switch (c) {
+    case 0x2018: case 0x2019: case 0x201A: case 0x201B: case 0x2032: case 0x02BC:
+      return U'\'';
+    case 0x201C: case 0x201D: case 0x201E: case 0x201F: case 0x2033:
+      return U'"';
+    case 0x2010: case 0x2011: case 0x2012: case 0x2013: case 0x2014: case 0x2015: case 0x2212:
+      return U'-';
+    default:
+      break;
+  }
+  // Pages put no-break and thin spaces where a person types a plain one; line
+  // breaks and tabs stay what they are.
+  if (c >= 0x80 && c <= 0x10FFFF && prop(c)->category == UTF8PROC_CATEGORY_ZS) return U' ';
+  return lower(c);
+}
+
+std::u32string fold(std::u32string_view text) {
+  std::u32string out(text);
+  for (auto& c : out) c = fold(c);
+  return out;
+}
+
+std::string fold(std::string_view utf8) { return encode(fold(decode(utf8))); }
+
+bool is_mark(char32_t c) {
+  return (c >= 0x2190 && c <= 0x21FF) ||  // arrows
+         (c >= 0x25B2 && c <= 0x25C5) ||  // triangles
+         c == 0x2303 || c == 0x2304 || c == 0x02C4 || c == 0x02C5 || c == 0x2B06 || c == 0x2B07;
+}
+
+std::u32string without_trailing_mark(std::u32string_view t) {
+  size_t e = t.size();
+  while (e > 0 && is_mark(t[e - 1])) --e;
+  if (e == t.size() || e == 0 || !is_space(t[e - 1])) return std::u32string(t);
+  return rstrip(t.substr(0, e));
+}
+
 std::u32string quoted(std::u32string_view t) {
   char32_t q = (contains(t, U"'") && !contains(t, U"\"")) ? U'"' : U'\'';
   std::u32string out(1, q);

@@ -19,6 +19,13 @@ Json resolve_direct(const Json& record, const PageScan& scan);
 /// LayoutResolver(LayoutBuilder(elements, text_elements).build()).resolve(record).
 Json resolve_layout(const Json& record, const PageScan& scan);
 
+/// Where the direct strategy found `element` for the step `record`: "text" or
+/// the attribute whose value or name holds the target, a name a person reads
+/// ("text", "aria-label", "_label", "placeholder", "alt", ...) before "type",
+/// "class", "id", "data-testid" or a "data-" name. Empty when the element does
+/// not match the target (a spatial step, a text check).
+std::string matched_attribute(const Json& record, const Json& element);
+
 /// The records as the direct strategy reads them; each element's origin is its record.
 strategies::direct::Elements direct_elements(const Json& records);
 

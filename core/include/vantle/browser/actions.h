@@ -31,6 +31,9 @@ std::string playwright_key(std::string_view key);
 
 /// Run on the element before clicking or typing.
 extern const char* const SCROLL_JS;
+/// Before typing: "click" when a click at the element's centre reaches it;
+/// otherwise the element is focused, and "focused" says that it took the focus.
+extern const char* const FOCUS_FOR_TYPING_JS;
 /// The topmost element at a viewport point; the argument is [x, y].
 extern const char* const POINT_JS;
 /// The label of a native select's selected option, evaluated on its locator.

@@ -146,6 +146,14 @@ inline constexpr std::array<std::u32string_view, 9> READ_ATTRIBUTES{
     U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt", U"class", U"id", U"role"};
 /// True for the names of READ_ATTRIBUTES.
 bool reads_attribute(std::u32string_view name);
+/// Where a surface comes from when it is a name a person sees or hears ("text"
+/// is the element's own text, a button's value included). A match through any
+/// other attribute (type, class, name, id, data-*) is weaker than one here.
+inline constexpr std::array<std::u32string_view, 7> NAME_SOURCES{
+    U"text", U"aria-label", U"_label", U"placeholder", U"alt", U"title", U"value"};
+/// Roles (and input types) of controls that a click names by their label.
+inline constexpr std::array<std::u32string_view, 5> CHOICE_ROLES{
+    U"checkbox", U"radio", U"switch", U"menuitemcheckbox", U"menuitemradio"};
 /// Tags whose text can answer a spatial text question.
 inline constexpr std::array<std::u32string_view, 14> TEXT_ONLY_TAGS{
     U"span", U"p", U"label", U"h1", U"h2", U"h3", U"h4",
@@ -156,13 +164,25 @@ inline constexpr std::array<std::u32string_view, 2> TYPEABLE_TAGS{U"input", U"te
 inline constexpr std::array<std::u32string_view, 4> TYPEABLE_ROLES{
     U"textbox", U"searchbox", U"spinbutton", U"combobox"};
 inline constexpr std::array<std::u32string_view, 1> SELECTABLE_TAGS{U"select"};
+/// Input types that take no typed text: such an input is never a field to type into.
+inline constexpr std::array<std::u32string_view, 10> UNTYPEABLE_INPUT_TYPES{
+    U"button", U"submit", U"reset", U"image", U"checkbox", U"radio", U"file", U"hidden", U"range", U"color"};
 
 // ---- matching primitives --------------------------------------------------
 
 /// The human-readable surfaces of an element, as stored, in a fixed order.
 std::vector<std::u32string> searchable_strings(const Element& element, bool include_label = false);
-/// The target (lower-cased, "_" and "-" read as spaces) is contained in a surface
-/// normalised the same way.
+/// True for the sources of NAME_SOURCES.
+bool is_name_source(std::u32string_view source);
+/// Whether the field label is a surface of `element` for `action`: always for
+/// typing and selecting, and for a checkbox or radio button whatever the action,
+/// since its label is the only name it has.
+bool label_names(std::u32string_view action, const Element& element);
+/// Where the target matched: "text" or the attribute's name, a name before any
+/// other attribute; empty when it does not match.
+std::u32string matched_by(std::u32string_view target, const Element& element, bool include_label = false);
+/// The target (folded as text::fold does, "_" and "-" read as spaces) is
+/// contained in a surface normalised the same way.
 bool matches_element(std::u32string_view target, const Element& element, bool include_label = false);
 /// As matches_element, but the target must equal a normalised, stripped surface.
 bool exact_matches_element(std::u32string_view target, const Element& element,

@@ -60,6 +60,21 @@ std::string quoted(std::string_view utf8);
 /// Renders a list of texts as ['a', 'b'].
 std::u32string quoted_list(const std::vector<std::u32string>& items);
 
+/// Lower-cases a character and reads a typographic form as the plain one a
+/// person types: curly single quotes as "'", curly double quotes as '"',
+/// dashes and minus signs as "-", no-break and other spaces as " ". One code
+/// point maps to one, so positions found in the folded text hold in the
+/// original.
+char32_t fold(char32_t c);
+std::u32string fold(std::u32string_view text);
+std::string fold(std::string_view utf8);
+
+/// A sort or disclosure mark such as "▲", "▼", "↑" or "▸".
+bool is_mark(char32_t c);
+/// The text without a trailing mark set off by white space, and without the
+/// white space before it: "Date\u00a0▲" reads "Date". Other texts come back unchanged.
+std::u32string without_trailing_mark(std::u32string_view text);
+
 /// Shorthand for literals in source: U"..." is already UTF-32.
 inline std::u32string u32(std::string_view utf8) { return decode(utf8); }
 
