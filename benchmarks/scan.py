@@ -1,7 +1,12 @@
-"""Scan time and browser calls per scan on generated pages.
+"""Scan time and browser calls per scan on generated pages, against the floor.
 
-    .venv/bin/python benchmarks/scan.py                      # batched at 100, 400, 1,000, 4,000;
-                                                             # element by element up to 400
+The floor is one plain in-page pass over the same facts (the same element
+sets; text, box, visibility, enabled state, attributes and element path of
+each) returning one JSON string: what any batched scan must at least cost.
+Times are medians of --repeats scans; the load of the machine is printed.
+
+    .venv/bin/python benchmarks/scan.py                      # batched and floor at 100, 1,000, 4,000;
+                                                             # element by element at 100
     .venv/bin/python benchmarks/scan.py --sizes 100 1000     # some sizes
     .venv/bin/python benchmarks/scan.py --per-element-max 4000   # the slow path everywhere (minutes)
 
@@ -12,6 +17,9 @@ the page or on an element handle.
 """
 
 import argparse
+import json
+import os
+import statistics
 import sys
 import time
 from pathlib import Path
@@ -21,7 +29,32 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 from conftest import CHROMIUM_ARGS, chromium_path  # noqa: E402
 from playwright.sync_api import sync_playwright  # noqa: E402
 
+from vantle.engine.browser import page_scanner  # noqa: E402
 from vantle.engine.browser.page_scanner import PageScanner  # noqa: E402
+
+FLOOR_JS = r"""([sets, captured, textAttrs]) => {
+  const paths = new Map();
+  const pathOf = el => {
+    let path = paths.get(el);
+    if (path !== undefined) return path;
+    const parent = el.parentElement;
+    let idx = 1;
+    for (let s = el.previousElementSibling; s; s = s.previousElementSibling) if (s.tagName === el.tagName) idx++;
+    path = (parent ? pathOf(parent) : '') + '/' + el.tagName.toLowerCase() + '[' + idx + ']';
+    paths.set(el, path);
+    return path;
+  };
+  const fact = (el, names) => {
+    const r = el.getBoundingClientRect();
+    const attrs = names.map(n => el.getAttribute(n));
+    for (const a of el.attributes) if (a.name.startsWith('data-')) attrs.push([a.name, a.value]);
+    return [el.tagName.toLowerCase(), el.checkVisibility({visibilityProperty: true}), !el.disabled &&
+      !el.closest('fieldset[disabled]') && el.getAttribute('aria-disabled') !== 'true', el.innerText,
+      [r.x, r.y, r.width, r.height], attrs, pathOf(el)];
+  };
+  const out = sets.map((sel, k) => Array.from(document.querySelectorAll(sel), el => fact(el, k === 3 ? textAttrs : captured)));
+  return JSON.stringify(out);
+}"""
 
 CALLS = ("query_selector_all", "query_selector", "evaluate", "is_visible", "is_enabled",
          "inner_text", "get_attribute", "bounding_box")
@@ -75,18 +108,34 @@ def page_html(controls):
     return "".join(parts)
 
 
-def measure(page, html, batched):
-    page.set_content(html)
+def measure(page, batched, repeats):
     counter = [0]
     scanner = PageScanner(Counting(page, counter), batched=batched)
-    start = time.perf_counter()
-    elements, texts = scanner.extract_interactable_elements()
-    return time.perf_counter() - start, counter[0], len(elements), len(texts)
+    times = []
+    for _ in range(repeats):
+        counter[0] = 0
+        start = time.perf_counter()
+        elements, texts = scanner.extract_interactable_elements()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times), counter[0], len(elements), len(texts)
+
+
+def floor(page, repeats):
+    sets = [page_scanner.INTERACTABLE_SELECTOR, page_scanner._CUSTOM_INPUT_SELECTOR,
+            page_scanner._LABEL_CANDIDATE_SELECTOR, page_scanner.TEXT_SELECTOR]
+    arg = [sets, list(page_scanner.CAPTURED_ATTRIBUTES), ["id", "class", "href", "aria-label"]]
+    times = []
+    for _ in range(repeats):
+        start = time.perf_counter()
+        json.loads(page.evaluate(FLOOR_JS, arg))
+        times.append(time.perf_counter() - start)
+    return statistics.median(times)
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--sizes", type=int, nargs="+", default=[100, 400, 1000, 4000])
+    ap.add_argument("--sizes", type=int, nargs="+", default=[100, 1000, 4000])
+    ap.add_argument("--repeats", type=int, default=7, help="scans per size and path; medians are printed")
     ap.add_argument("--per-element-max", type=int, default=400,
                     help="largest size also scanned element by element (4,000 takes minutes)")
     ap.add_argument("--no-batched", action="store_true", help="only the element-by-element path")
@@ -95,9 +144,11 @@ def main():
         browser = p.chromium.launch(executable_path=chromium_path(), args=CHROMIUM_ARGS)
         page = browser.new_page(viewport={"width": 1280, "height": 720})
         page.set_default_timeout(600_000)
+        print(f"load average {' '.join(f'{x:.2f}' for x in os.getloadavg())} on {os.cpu_count()} cores; "
+              f"medians of {args.repeats} scans (the element-by-element path: 1 scan)")
         print(f"{'controls':>8} {'path':>12} {'seconds':>9} {'calls':>7} {'elements':>8} {'texts':>6}", flush=True)
         for size in args.sizes:
-            html = page_html(size)
+            page.set_content(page_html(size))
             paths = []
             if size <= args.per_element_max:
                 paths.append(False)
@@ -105,12 +156,17 @@ def main():
                 paths.append(True)
             timings = {}
             for batched in paths:
-                secs, calls, n_el, n_tx = measure(page, html, batched)
+                secs, calls, n_el, n_tx = measure(page, batched, args.repeats if batched else 1)
                 timings[batched] = secs
                 name = "batched" if batched else "per-element"
                 print(f"{size:>8} {name:>12} {secs:>9.3f} {calls:>7} {n_el:>8} {n_tx:>6}", flush=True)
             if len(timings) == 2:
                 print(f"{size:>8} {'ratio':>12} {timings[False] / timings[True]:>9.1f}x", flush=True)
+            if True in timings:
+                least = floor(page, args.repeats)
+                print(f"{size:>8} {'floor':>12} {least:>9.3f}", flush=True)
+                print(f"{size:>8} {'batch/floor':>12} {timings[True] / least:>9.2f}x", flush=True)
+        print(f"load average {' '.join(f'{x:.2f}' for x in os.getloadavg())} after the run")
         browser.close()
 
 

@@ -1,60 +1,69 @@
-"""One agent step against the hand-written Playwright call it stands for.
+"""Agent steps against the hand-written Playwright calls they stand for.
 
-On a page with 100 controls, times agent.run('click "Button 37"') (parse,
-scan, resolve, click, record) next to page.get_by_text("Button 37").click()
-on the same page, for each scan mode, and prints the medians and the ratio.
+On generated back-office pages of 100, 1,000 and 4,000 controls, times three
+steps next to their Playwright equivalents in the same run and prints the
+medians and the ratios:
 
-    .venv/bin/python benchmarks/step.py [--runs N]
+    click "Button 100"                       get_by_role("button", name=..., exact=True).click()
+    verify "Button 100" is visible           expect(get_by_role(...)).to_be_visible()
+    click checkbox left of "Order 1100"      get_by_role("row").filter(has_text=...).get_by_role("checkbox").click()
+
+The two sides alternate run by run, so load on the machine hits both alike.
+
+    .venv/bin/python benchmarks/step.py [--runs N] [--sizes 100 1000 4000]
 """
 
 import argparse
-import statistics
 import tempfile
 import time
 from pathlib import Path
 
-import vantle.settings
+from backoffice import load, page_html
+from playwright.sync_api import expect
+
 from vantle import WebAgent
 
-
-def page_html():
-    parts = ["<!doctype html><html><body><h1>Controls</h1><p id='count'>0</p>"]
-    for i in range(40):
-        parts.append(f"<button onclick=\"count.textContent = +count.textContent + 1\">Button {i}</button>")
-    for i in range(30):
-        parts.append(f"<div><label for='f{i}'>Field {i}</label><input id='f{i}'></div>")
-    for i in range(30):
-        parts.append(f"<a href='#l{i}'>Link {i}</a> ")
-    parts.append("</body></html>")
-    return "\n".join(parts)
+STEPS = (
+    ("click", 'click "Button 100"',
+     lambda page: page.get_by_role("button", name="Button 100", exact=True).click()),
+    ("visible", 'verify "Button 100" is visible',
+     lambda page: expect(page.get_by_role("button", name="Button 100", exact=True)).to_be_visible()),
+    ("spatial", 'click checkbox left of "Order 1100"',
+     lambda page: page.get_by_role("row").filter(has_text="Order 1100").get_by_role("checkbox").click()),
+)
 
 
-def median_ms(action, runs):
-    times = []
+def alternating_medians(first, second, runs):
+    import statistics
+
+    a, b = [], []
     for _ in range(runs):
-        started = time.perf_counter()
-        action()
-        times.append((time.perf_counter() - started) * 1000)
-    return statistics.median(times)
+        for action, out in ((first, a), (second, b)):
+            started = time.perf_counter()
+            action()
+            out.append((time.perf_counter() - started) * 1000)
+    return statistics.median(a), statistics.median(b)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=15)
+    parser.add_argument("--sizes", type=int, nargs="+", default=[100, 1000, 4000])
     args = parser.parse_args()
-    with tempfile.TemporaryDirectory() as tmp:
-        page_file = Path(tmp) / "controls.html"
-        page_file.write_text(page_html(), encoding="utf-8")
-        with WebAgent(page_file.as_uri()) as agent:
-            page = agent.page
-            hand = median_ms(lambda: page.get_by_text("Button 37", exact=True).click(), args.runs)
-            print(f"page with 100 controls; medians of {args.runs} runs")
-            print(f"  Playwright get_by_text(...).click():  {hand:8.1f} ms")
-            for mode, runs in (("batched", args.runs), ("per-element", max(3, args.runs // 5))):
-                vantle.settings.SCAN_MODE = mode
-                step = median_ms(lambda: agent.run('click "Button 37"'), runs)
-                print(f"  agent.run('click ...'), {mode:<11}  {step:8.1f} ms   ratio {step / hand:5.1f}x")
-            del vantle.settings.SCAN_MODE
+    print(f"medians of {args.runs} alternating runs; {load()}")
+    print(f"{'controls':>8} {'step':<38} {'agent ms':>9} {'Playwright ms':>14} {'ratio':>6}")
+    with tempfile.TemporaryDirectory() as tmp, WebAgent() as agent:
+        page = agent.page
+        for size in args.sizes:
+            page_file = Path(tmp) / f"orders{size}.html"
+            page_file.write_text(page_html(size), encoding="utf-8")
+            agent.run(f"navigate {page_file.as_uri()}")
+            for _, step, hand in STEPS:
+                agent.run(step)  # warm both paths once
+                hand(page)
+                mine, theirs = alternating_medians(lambda: agent.run(step), lambda: hand(page), args.runs)
+                print(f"{size:>8} {step:<38} {mine:>9.1f} {theirs:>14.1f} {mine / theirs:>5.2f}x", flush=True)
+    print(f"after: {load()}")
 
 
 if __name__ == "__main__":

@@ -226,7 +226,7 @@ class PyEngine final : public agent::Engine {
 
   agent::PageScan scan() override {
     return calling_python([&] {
-      vantle::browser::ScanResult found = vantle::browser::scan_page(page_remote_, vantle::py::scan_hooks());
+      vantle::browser::ScanResult found = vantle::browser::scan_page(page_remote_, vantle::py::scan_hooks(), memo_);
       return agent::PageScan{std::move(found.elements), std::move(found.text_elements)};
     });
   }
@@ -279,6 +279,7 @@ class PyEngine final : public agent::Engine {
   RemotePtr page_remote_;
   nb::object manager_;
   vantle::browser::Actions actions_;
+  vantle::browser::ScanMemo memo_;
 };
 
 // ----- BrowserManager -------------------------------------------------------

@@ -140,6 +140,18 @@ NB_MODULE(page_scanner, m) {
       [](nb::object page) { return as_pair(br::scan_page(vantle::py::wrap(page), vantle::py::scan_hooks())); },
       "page"_a, "Scan the page in the mode set by vantle.settings.SCAN_MODE: (element descriptors, text elements).");
 
+  nb::class_<br::ScanMemo>(m, "_ScanMemo",
+                           "The last batched scan of a page, reused while the page reports no change (the "
+                           "agent keeps one per page).")
+      .def(nb::init<>())
+      .def(
+          "scan", [](br::ScanMemo& memo, nb::object page) {
+            return as_pair(br::scan_page(vantle::py::wrap(page), vantle::py::scan_hooks(), memo));
+          },
+          "page"_a, "Scan as scan_page does, reusing the last records when the page has not changed since.")
+      .def_ro("scans", &br::ScanMemo::scans, "Scans asked for.")
+      .def_ro("reused", &br::ScanMemo::reused, "Scans answered from the last records.");
+
   nb::class_<Scanner>(m, "PageScanner",
                       "Queries the page DOM and returns structured, interactable element descriptors.")
       .def(

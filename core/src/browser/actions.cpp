@@ -127,8 +127,24 @@ RemotePtr Actions::element_handle(const Json& element) const {
 void Actions::click_through(const RemotePtr& locator, std::string& text) const {
   locator->call("evaluate", {Json(SCROLL_JS)});
   text = trimmed(locator->call_value("inner_text"));
+  press(locator);
+}
+
+void Actions::press(const RemotePtr& locator) const {
   locator->call("click");
   page_->call("wait_for_load_state", {Json("domcontentloaded")});
+}
+
+// Scroll and text of an element that is there already cost one browser call
+// instead of the locator's three (wait for it, evaluate, release) and one more.
+std::optional<std::string> Actions::scrolled_text(const std::string& xpath) const {
+  try {
+    Json text = page_->call_value("evaluate", {Json(SCROLLED_TEXT_JS), Json(xpath)});
+    if (text.is_string()) return trimmed(text);
+  } catch (...) {
+    rethrow_interrupt();
+  }
+  return std::nullopt;
 }
 
 bool Actions::dialog_pending() const {
@@ -153,8 +169,15 @@ std::string Actions::click(const Json& element) const {
   auto landed = [&] { return !dialog_before && dialog_pending(); };
   std::exception_ptr last;
   std::string text;
-  if (!xpath.empty() &&
-      (attempt(last, [&] { click_through(page_->call("locator", {Json("xpath=" + xpath)}), text); }) || landed()))
+  if (!xpath.empty() && (attempt(last, [&] {
+                           RemotePtr at_path = page_->call("locator", {Json("xpath=" + xpath)});
+                           if (auto ready = scrolled_text(xpath)) {
+                             text = *ready;
+                             press(at_path);
+                           } else {
+                             click_through(at_path, text);
+                           }
+                         }) || landed()))
     return text;
   RemotePtr locator;
   text.clear();

@@ -1,6 +1,8 @@
 // The batched scan: one in-page call gathers the facts, and the records are
 // built here by the same rules as the element-by-element scan.
 
+#include <atomic>
+#include <chrono>
 #include <unordered_set>
 
 #include "scan_detail.h"
@@ -105,7 +107,11 @@ Json text_candidates(const Json& facts) {
 }  // namespace
 
 ScanResult PageScanner::batched_scan() {
-  Json facts = Json::parse(text_of(page_->call_value("evaluate", {Json(batch_scan_script())})));
+  return records_of(text_of(page_->call_value("evaluate", {Json(batch_scan_script())})));
+}
+
+ScanResult PageScanner::records_of(std::string_view facts_json) {
+  Json facts = Json::parse(facts_json.begin(), facts_json.end());
   ScanResult result;
   for (const Json& f : facts.at("i")) result.elements.push_back(interactable(f));
   for (auto& el : custom_inputs(facts.at("c"))) result.elements.push_back(std::move(el));
@@ -114,6 +120,44 @@ ScanResult PageScanner::batched_scan() {
   result.text_elements = dedup_text_elements(text_candidates(facts.at("t")));
   save_snapshot(result.elements, result.text_elements);
   return result;
+}
+
+}  // namespace vantle::browser
+
+namespace vantle::browser {
+
+// Each memo keeps its own watch, so that two scanners of one page never
+// take each other's watch for a change. Every extension module holds its own
+// copy of the core, so a counter alone would repeat across them; the time
+// of creation does not.
+ScanMemo::ScanMemo() {
+  static std::atomic<unsigned long> made{0};
+  auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  key = "__vantleScanWatch" + std::to_string(now) + "_" + std::to_string(++made);
+}
+
+ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks, ScanMemo& memo) {
+  ScanSettings s = hooks.settings ? hooks.settings() : ScanSettings{};
+  PageScanner scanner(page, hooks, s.mode == ScanMode::batched);
+  ++memo.scans;
+  if (s.mode != ScanMode::batched) {
+    memo.watch.clear();
+    return scanner.extract_interactable_elements();
+  }
+  Json since = memo.watch.empty() ? Json(nullptr) : Json(memo.watch);
+  std::string answer = detail::text_of(page->call_value("evaluate", {Json(watched_scan_script()), Json::array({memo.key, since})}));
+  if (answer.empty() && !memo.watch.empty()) {
+    ++memo.reused;
+    scanner.save_snapshot(memo.last.elements, memo.last.text_elements);
+    return memo.last;
+  }
+  // Forget the old records first: if these cannot be read, nothing stale is left to reuse.
+  memo.watch.clear();
+  std::size_t newline = answer.find('\n');
+  if (newline == std::string::npos) throw std::runtime_error("the page's scan returned no records");
+  memo.last = scanner.records_of(std::string_view(answer).substr(newline + 1));
+  memo.watch = answer.substr(0, newline);
+  return memo.last;
 }
 
 }  // namespace vantle::browser

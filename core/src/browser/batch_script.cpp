@@ -33,4 +33,13 @@ const std::string& batch_scan_script() {
   return script;
 }
 
+const std::string& watched_scan_script() {
+  static const std::string script =
+      std::string("([key, since]) => {\n  const watch = window[key];\n"
+                  "  if (since && watch && watch.id === since && watch.unchanged()) return '';\n"
+                  "  const id = (") + js::scan_watch + ")(key);\n  return id + '\\n' + (" + batch_scan_script() +
+      ")();\n}";
+  return script;
+}
+
 }  // namespace vantle::browser

@@ -14,6 +14,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -40,6 +41,9 @@ extern const char* const POINT_JS;
 extern const char* const SELECTED_LABEL_JS;
 /// The same label, evaluated with an element handle as argument by extract_text.
 extern const char* const SELECT_TEXT_JS;
+/// Takes an element path; scrolls that element as SCROLL_JS does and returns
+/// its inner text, or null when the path finds no HTML element.
+extern const std::string SCROLLED_TEXT_JS;
 
 /// Waits, in milliseconds.
 inline constexpr int HANDLE_TIMEOUT_MS = 2000;  // locator attempt of element_handle
@@ -130,6 +134,8 @@ class Actions {
 
  private:
   void click_through(const RemotePtr& locator, std::string& text) const;
+  void press(const RemotePtr& locator) const;
+  std::optional<std::string> scrolled_text(const std::string& xpath) const;
   bool dialog_pending() const;
   void type_through(const RemotePtr& locator, std::string_view text) const;
   void type_here(std::string_view text) const;

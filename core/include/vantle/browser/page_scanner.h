@@ -148,6 +148,8 @@ class PageScanner {
   Json collect_label_candidates();
   Json extract_text_elements();
   void save_snapshot(const Json& elements, const Json& text_elements);
+  /// The records of the facts a batched scan's in-page pass returned.
+  ScanResult records_of(std::string_view facts_json);
 
   const RemotePtr& page() const { return page_; }
 
@@ -166,5 +168,26 @@ class PageScanner {
 
 /// Scans the page in the configured mode (ScanSettings::mode).
 ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks = {});
+
+/// The last batched scan of one page, with the id of the in-page watch that
+/// tells whether the page may have changed since it was read.
+struct ScanMemo {
+  ScanMemo();
+  std::string key;    // the page's name for this memo's watch
+  std::string watch;  // empty: nothing to reuse
+  ScanResult last;
+  std::size_t scans = 0;   // scans asked for
+  std::size_t reused = 0;  // of which answered from `last`
+};
+
+/// As scan_page, but a batched scan first asks the page, in the same call,
+/// whether anything has changed since `memo.last` was read, and reuses those
+/// records when nothing has. The element-by-element mode never reuses.
+ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks, ScanMemo& memo);
+
+/// The script of a batched scan that may be answered from memory: takes the
+/// memo's key and the id of its previous watch (or null) and returns "" when nothing changed,
+/// else the new watch id, a newline and the scan's JSON text.
+const std::string& watched_scan_script();
 
 }  // namespace vantle::browser

@@ -1,0 +1,76 @@
+// Keeps watch over the page after a scan, so that the next scan can tell
+// whether anything its records depend on may have changed since. Installs a
+// new watch (dropping the old one) and returns its id; `window[key].unchanged()`
+// is true while the page still looks exactly as it did when the watch began.
+//
+// Records hold tags, texts, attributes, boxes relative to the viewport,
+// visibility and enabled state. Those change through the DOM (a mutation,
+// in the document or in an open shadow tree), through scrolling or resizing
+// (boxes), through the state of pointer and focus (:hover and :focus rules),
+// through form state where the page's style sheets or the records read it,
+// through loads (images, fonts) and through running animations. Anything
+// that is not known to be harmless counts as a change.
+(key) => {
+  if (window[key]) window[key].stop();
+  let changed = false;
+  const change = () => { changed = true; };
+  const options = {subtree: true, childList: true, attributes: true, characterData: true};
+  const observer = new MutationObserver(change);
+  observer.observe(document, options);
+  const walker = document.createTreeWalker(document, NodeFilter.SHOW_ELEMENT);
+  const scrolled = [];
+  for (let el = walker.nextNode(); el; el = walker.nextNode()) {
+    if (el.shadowRoot) observer.observe(el.shadowRoot, options);
+    // Scroll events arrive a frame late: compare offsets instead.
+    if (el.scrollTop || el.scrollLeft || el.scrollHeight > el.clientHeight || el.scrollWidth > el.clientWidth)
+      scrolled.push([el, el.scrollTop, el.scrollLeft]);
+  }
+  const view = () => [scrollX, scrollY, innerWidth, innerHeight, devicePixelRatio].join();
+  const viewAtStart = view();
+
+  // Toggling a check box or radio button changes no record unless a style
+  // rule reads form state; every other input may (a drop-down shows its choice).
+  let formStateStyles = null;
+  const readsFormState = () => {
+    if (formStateStyles === null) {
+      formStateStyles = false;
+      for (const sheet of document.styleSheets) {
+        try {
+          for (const rule of sheet.cssRules)
+            if (/:(checked|indeterminate|invalid|valid|user-invalid|user-valid|default)/.test(rule.cssText))
+              formStateStyles = true;
+        } catch (e) {
+          formStateStyles = true;  // a style sheet we may not read
+        }
+      }
+    }
+    return formStateStyles;
+  };
+  const formChange = event => {
+    const t = event.target;
+    const toggle = t && t.tagName === 'INPUT' && (t.type === 'checkbox' || t.type === 'radio');
+    if (!toggle || readsFormState()) changed = true;
+  };
+  const events = ['scroll', 'resize', 'mouseover', 'mouseout', 'focusin', 'focusout', 'load', 'error', 'toggle',
+    'transitionrun', 'transitionend', 'animationstart', 'animationend', 'fullscreenchange', 'pageshow'];
+  for (const name of events) window.addEventListener(name, change, {capture: true, passive: true});
+  for (const name of ['input', 'change']) window.addEventListener(name, formChange, {capture: true, passive: true});
+  if (document.fonts) document.fonts.addEventListener('loadingdone', change);
+
+  const id = Date.now().toString(36) + Math.random().toString(36).slice(2);
+  window[key] = {
+    id,
+    unchanged: () => {
+      if (observer.takeRecords().length) changed = true;
+      if (changed || view() !== viewAtStart || document.getAnimations().length) return false;
+      return scrolled.every(([el, top, left]) => el.scrollTop === top && el.scrollLeft === left);
+    },
+    stop: () => {
+      observer.disconnect();
+      for (const name of events) window.removeEventListener(name, change, {capture: true});
+      for (const name of ['input', 'change']) window.removeEventListener(name, formChange, {capture: true});
+      if (document.fonts) document.fonts.removeEventListener('loadingdone', change);
+    },
+  };
+  return id;
+}

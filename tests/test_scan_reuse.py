@@ -1,0 +1,176 @@
+"""A scan answered from memory gives exactly the records a fresh scan reads.
+
+The page keeps watch after each batched scan; the next scan reuses the last
+records only when the watch saw nothing that could change them. Every check
+here compares the reusing scan with a fresh batched scan of the same page
+state (itself proven equal to the element-by-element scan elsewhere)."""
+
+import pytest
+
+from test_page_scanner_batched import PAGES, assert_same_records, controls_page
+from vantle.engine.browser.page_scanner import PageScanner, _ScanMemo
+
+pytestmark = pytest.mark.browser
+
+
+def same_as_fresh(memo, page):
+    """Scans through the memo; asserts the records equal a fresh scan; returns whether they were reused."""
+    reused = memo.reused
+    kept = memo.scan(page)
+    fresh = PageScanner(page, batched=True).extract_interactable_elements()
+    assert_same_records(fresh[0], kept[0], "elements")
+    assert_same_records(fresh[1], kept[1], "text_elements")
+    return memo.reused > reused
+
+
+def poke(page):
+    """Things a step does to a page, one after another: each yields its name once done."""
+    yield "nothing"
+    for selector in ("button", "a", "input", "[role=button]", "label", "select", "h1, h2, p"):
+        handles = page.query_selector_all(selector)
+        for handle in handles[:3]:
+            try:
+                handle.hover(timeout=1000)
+            except Exception:  # hidden or covered: the scan must still agree
+                pass
+            yield f"hover {selector}"
+            try:
+                handle.click(timeout=1000)
+            except Exception:
+                pass
+            page.wait_for_load_state()
+            yield f"click {selector}"
+    page.mouse.wheel(0, 300)
+    page.wait_for_timeout(50)
+    yield "wheel"
+    page.evaluate("window.scrollTo(0, 0)")
+    yield "scroll back"
+    page.set_viewport_size({"width": 900, "height": 600})
+    yield "resize"
+    page.keyboard.press("Tab")
+    yield "tab"
+
+
+@pytest.mark.parametrize("name", PAGES)
+def test_reused_scans_equal_fresh_ones_on_each_test_page(open_page, name):
+    page = open_page(f"scanner/{name}.html")
+    memo = _ScanMemo()
+    same_as_fresh(memo, page)
+    outcomes = {}
+    for what in poke(page):
+        outcomes[what] = same_as_fresh(memo, page)
+    # The fast path was taken: a scan right after a scan of an unchanged page.
+    assert outcomes["nothing"]
+    assert memo.reused >= 1
+
+
+@pytest.mark.parametrize("seed", range(3))
+def test_reused_scans_equal_fresh_ones_on_generated_pages(page, seed):
+    page.set_content(controls_page(150, seed))
+    memo = _ScanMemo()
+    same_as_fresh(memo, page)
+    for _ in poke(page):
+        same_as_fresh(memo, page)
+    assert memo.reused >= 1
+
+
+PAGE = """<!doctype html><html><head><style>
+  #menu { display: none } #host:hover #menu { display: block }
+  #box { height: 60px; overflow: auto } #tall { height: 400px }
+  %s
+</style></head><body>
+  <div id="host"><button>Products</button><div id="menu"><a href="#l">Laptops</a></div></div>
+  <input type="checkbox" id="c"><label for="c">Gift wrap</label><p id="note">Wrapped</p>
+  <select id="s"><option>Peru</option><option>Chile</option></select>
+  <div id="box"><div id="tall"><button>Deep</button></div></div>
+  <div id="shadow"></div><button id="plain">Plain</button>
+  <div style="height: 2000px"></div>
+  <script>document.getElementById('shadow').attachShadow({mode: 'open'}).innerHTML = '<button>Inside</button>'</script>
+</body></html>"""
+
+CHANGES = {
+    "text": lambda p: p.evaluate("document.getElementById('note').textContent = 'Unwrapped'"),
+    "attribute": lambda p: p.evaluate("document.getElementById('plain').setAttribute('disabled', '')"),
+    "shadow tree": lambda p: p.evaluate(
+        "document.getElementById('shadow').shadowRoot.querySelector('button').textContent = 'Changed'"),
+    "window scroll": lambda p: p.evaluate("window.scrollTo(0, 500)"),
+    "inner scroll": lambda p: p.evaluate("document.getElementById('box').scrollTop = 200"),
+    "viewport": lambda p: p.set_viewport_size({"width": 700, "height": 500}),
+    "hover menu": lambda p: p.hover("text=Products"),
+    "drop-down": lambda p: p.select_option("#s", "Chile"),
+    "navigation": lambda p: p.goto(p.url),
+}
+
+
+@pytest.mark.parametrize("change", sorted(CHANGES))
+def test_a_change_that_can_alter_records_forces_a_fresh_scan(page, server, change):
+    page.goto(f"{server}/scanner/controls.html")
+    page.set_content(PAGE % "")
+    page.mouse.move(1200, 700)
+    memo = _ScanMemo()
+    same_as_fresh(memo, page)
+    assert same_as_fresh(memo, page), "an unchanged page is scanned again"
+    CHANGES[change](page)
+    assert not same_as_fresh(memo, page)
+
+
+@pytest.mark.parametrize("style, reused", [
+    ("", True),
+    ("#c:checked ~ #note { display: none }", False),
+    ("body:has(:checked) #note { color: red }", False),
+])
+def test_a_check_box_toggle_reuses_the_scan_only_when_no_style_reads_it(page, style, reused):
+    page.set_content(PAGE % style)
+    page.mouse.move(1200, 700)
+    memo = _ScanMemo()
+    same_as_fresh(memo, page)
+    page.evaluate("document.getElementById('c').click()")
+    assert same_as_fresh(memo, page) is reused
+
+
+def test_a_page_with_a_running_animation_is_always_scanned_afresh(page):
+    page.set_content("<style>@keyframes s { to { transform: translateX(200px) } }"
+                     "b { display: inline-block; animation: s 9s linear infinite }</style>"
+                     "<b><button>Moving</button></b>")
+    memo = _ScanMemo()
+    memo.scan(page)
+    first = memo.scan(page)[0][0]["bounding_box"]["x"]
+    page.wait_for_timeout(100)
+    # Records of a moving page are never reused (and would differ from a fresh scan).
+    assert memo.scan(page)[0][0]["bounding_box"]["x"] != first
+    assert (memo.scans, memo.reused) == (3, 0)
+
+
+def test_scans_in_the_element_by_element_mode_never_reuse(page, monkeypatch):
+    import vantle.settings
+
+    monkeypatch.setattr(vantle.settings, "SCAN_MODE", "per-element", raising=False)
+    page.set_content(PAGE % "")
+    memo = _ScanMemo()
+    memo.scan(page)
+    memo.scan(page)
+    assert (memo.scans, memo.reused) == (2, 0)
+
+
+def test_two_scanners_of_one_page_keep_their_own_watch(page):
+    page.set_content(PAGE % "")
+    first, second = _ScanMemo(), _ScanMemo()
+    first.scan(page)
+    second.scan(page)
+    assert same_as_fresh(first, page) and same_as_fresh(second, page)
+
+
+def test_an_agent_step_that_changes_nothing_leaves_the_scan_reusable(page, tmp_path):
+    from vantle import WebAgent
+
+    (tmp_path / "p.html").write_text(PAGE % "", encoding="utf-8")
+    with WebAgent((tmp_path / "p.html").as_uri()) as agent:
+        memo = _ScanMemo()
+        agent.run('click "Plain"')
+        same_as_fresh(memo, agent.page)
+        agent.run('click "Plain"')
+        agent.run('verify "Plain" is visible')
+        assert same_as_fresh(memo, agent.page)
+        agent.run('click "Products"')  # moves the pointer onto a menu that opens on hover
+        assert not same_as_fresh(memo, agent.page)
+        agent.run('click "Laptops"')
