@@ -44,22 +44,34 @@ parts => {
   const queryAll = sel => all.filter(el => matches.call(el, sel));
 
   // ---- element-handle operations ----
+  // An element belongs to several of the scanned sets (a link is a control, a
+  // text and maybe a label candidate): each fact of it is read once. Nothing
+  // changes the page during the pass, so a fact read once holds throughout.
+  const once = read => {
+    const known = new Map();
+    return el => {
+      let fact = known.get(el);
+      if (fact === undefined) known.set(el, fact = read(el));
+      return fact;
+    };
+  };
+  const textOnce = once(el => innerTextGetter.call(el));
   const innerText = el => {
     if (el.namespaceURI !== XHTML) throw new Error('Node is not an HTMLElement');
-    return innerTextGetter.call(el);
+    return textOnce(el);
   };
-  const boxOf = el => {
+  const boxOf = once(el => {
     if (rectsOf.call(el).length === 0) return null;
     const r = rectOf.call(el);
     return [r.x, r.y, r.width, r.height];
-  };
+  });
   const textNodeRange = document.createRange();
   const visibleTextNode = node => {
     textNodeRange.selectNode(node);
     const r = textNodeRange.getBoundingClientRect();
     return r.width > 0 && r.height > 0;
   };
-  const visible = el => {
+  const visible = once(el => {
     const style = styleOf(el);
     if (!style) return true;
     if (style.display === 'contents') {
@@ -73,7 +85,7 @@ parts => {
     if (style.visibility !== 'visible') return false;
     const r = rectOf.call(el);
     return r.width > 0 && r.height > 0;
-  };
+  });
 
   const safeTag = el => {
     const t = el.tagName;
