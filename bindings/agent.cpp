@@ -13,10 +13,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/action_error.h"
 #include "common/convert.h"
 #include "common/py_remote.h"
 #include "common/scan_hooks.h"
 #include "vantle/agent/browser_manager.h"
+#include "vantle/agent/engine.h"
 #include "vantle/agent/messages.h"
 #include "vantle/agent/resolution.h"
 #include "vantle/agent/retry.h"
@@ -45,20 +47,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Ordinary Python errors become the core's error type, so the agent can
-// report them as the step's failure; KeyboardInterrupt and friends pass.
-template <typename F>
-auto calling_python(F&& f) -> decltype(f()) {
-  try {
-    return f();
-  } catch (nb::python_error& e) {
-    if (!e.matches(PyExc_Exception)) throw;
-    std::string message = nb::cast<std::string>(nb::str(e.value()));
-    if (message.empty()) message = nb::cast<std::string>(nb::str(e.type().attr("__name__")));
-    throw std::runtime_error(message);
-  }
-}
-
 // A page's "dialog" listener.
 struct DialogListener {
   std::function<void(nb::object)> call;
@@ -72,17 +60,22 @@ struct RunState {
 
 // Playwright's sync API allows one driver per thread, so the managers of a
 // thread share one: started by the first, stopped with the last. A driver
-// that someone else started in this thread is used, never stopped.
+// that someone else started in this thread is used, never stopped. The slot
+// is a Python threading.local, so the interpreter, not a C++ thread_local,
+// decides when the driver object goes.
 struct SharedDriver {
-  nb::object driver;
-  int users = 0;
-  bool owned = false;
+  nb::object slot;
+  nb::object driver() const { return nb::getattr(slot, "driver", nb::none()); }
+  int users() const { return nb::cast<int>(nb::getattr(slot, "users", nb::int_(0))); }
+  bool owned() const { return nb::cast<bool>(nb::getattr(slot, "owned", nb::bool_(false))); }
+  void set(nb::object driver, int users, bool owned) {
+    slot.attr("driver") = driver;
+    slot.attr("users") = users;
+    slot.attr("owned") = owned;
+  }
 };
 
-SharedDriver& shared_driver() {
-  static thread_local SharedDriver shared;
-  return shared;
-}
+SharedDriver shared_driver() { return {nb::module_::import_("vantle._agent").attr("_drivers")}; }
 
 // The sync Playwright whose event loop is running in this thread: its
 // start-up task holds the context manager that owns it.
@@ -104,34 +97,67 @@ nb::object running_playwright(nb::handle loop) {
 class PyHost final : public agent::Host, public std::enable_shared_from_this<PyHost> {
  public:
   RemotePtr start_driver() override {
-    SharedDriver& shared = shared_driver();
-    if (shared.users == 0 || !shared.driver.is_valid() ||
-        nb::cast<bool>(shared.driver.attr("_dispatcher_fiber").attr("dead"))) {
-      shared = SharedDriver{};
-      nb::object running = nb::module_::import_("asyncio").attr("_get_running_loop")();
-      if (running.is_none()) {
-        shared.driver = nb::module_::import_("playwright.sync_api").attr("sync_playwright")().attr("start")();
-        shared.owned = true;
-      } else {
-        shared.driver = running_playwright(running);
+    return vantle::py::keeping_interrupts([&] {
+      SharedDriver shared = shared_driver();
+      nb::object driver = shared.driver();
+      int users = shared.users();
+      bool owned = shared.owned();
+      if (users == 0 || driver.is_none() || nb::cast<bool>(driver.attr("_dispatcher_fiber").attr("dead"))) {
+        nb::object running = nb::module_::import_("asyncio").attr("_get_running_loop")();
+        owned = running.is_none();
+        driver = owned ? nb::module_::import_("playwright.sync_api").attr("sync_playwright")().attr("start")()
+                       : running_playwright(running);
+        users = 0;
       }
-    }
-    ++shared.users;
-    loop_ = shared.driver.attr("_loop");
-    dispatcher_ = shared.driver.attr("_dispatcher_fiber");
-    return wrap(shared.driver);
+      shared.set(driver, users + 1, owned);
+      loop_ = driver.attr("_loop");
+      dispatcher_ = driver.attr("_dispatcher_fiber");
+      return wrap(driver);
+    });
   }
 
   void stop_driver() override {
-    SharedDriver& shared = shared_driver();
-    if (shared.users == 0 || --shared.users > 0) return;
-    nb::object driver = shared.driver;
-    bool owned = shared.owned;
-    shared = SharedDriver{};
-    if (owned) driver.attr("stop")();
+    vantle::py::keeping_interrupts([&] {
+      SharedDriver shared = shared_driver();
+      int users = shared.users();
+      if (users == 0) return;
+      nb::object driver = shared.driver();
+      bool owned = shared.owned();
+      if (users > 1) return shared.set(driver, users - 1, owned);
+      shared.set(nb::none(), 0, false);
+      if (owned) driver.attr("stop")();
+    });
   }
 
   void listen_for_dialogs(const RemotePtr& page, std::function<void(RemotePtr)> on_dialog) override {
+    vantle::py::keeping_interrupts([&] { listen(page, std::move(on_dialog)); });
+  }
+
+  agent::RunEnd run_guarded(std::function<void()> work, std::function<bool()> stop, double timeout_ms) override {
+    return vantle::py::keeping_interrupts([&] { return guard(std::move(work), std::move(stop), timeout_ms); });
+  }
+
+  std::string screenshot(const RemotePtr& page, double timeout_ms) override {
+    return vantle::py::keeping_interrupts([&] {
+      nb::object png = unwrap(page).attr("screenshot")("type"_a = "png", "timeout"_a = timeout_ms);
+      nb::bytes bytes = nb::cast<nb::bytes>(png);
+      return std::string(bytes.c_str(), bytes.size());
+    });
+  }
+
+  std::string env(const std::string& name) override {
+    return vantle::py::keeping_interrupts([&] {
+      nb::object value = nb::module_::import_("os").attr("environ").attr("get")(name.c_str());
+      return value.is_none() ? std::string() : utf8(value);
+    });
+  }
+
+  std::string describe(const std::exception_ptr& error) override {
+    return vantle::py::keeping_interrupts([&] { return vantle::py::error_text(error); });
+  }
+
+ private:
+  void listen(const RemotePtr& page, std::function<void(RemotePtr)> on_dialog) {
     std::weak_ptr<PyHost> self = weak_from_this();
     nb::object listener = nb::cast(DialogListener{[on_dialog, self](nb::object dialog) {
       on_dialog(wrap(dialog));
@@ -146,7 +172,7 @@ class PyHost final : public agent::Host, public std::enable_shared_from_this<PyH
     unwrap(page).attr("on")("dialog", listener);
   }
 
-  agent::RunEnd run_guarded(std::function<void()> work, std::function<bool()> stop, double timeout_ms) override {
+  agent::RunEnd guard(std::function<void()> work, std::function<bool()> stop, double timeout_ms) {
     if (stop()) return agent::RunEnd::interrupted;
     nb::module_ greenlet = nb::module_::import_("greenlet");
     nb::object me = greenlet.attr("getcurrent")();
@@ -187,18 +213,6 @@ class PyHost final : public agent::Host, public std::enable_shared_from_this<PyH
     return agent::RunEnd::finished;
   }
 
-  std::string screenshot(const RemotePtr& page, double timeout_ms) override {
-    nb::object png = unwrap(page).attr("screenshot")("type"_a = "png", "timeout"_a = timeout_ms);
-    nb::bytes bytes = nb::cast<nb::bytes>(png);
-    return std::string(bytes.c_str(), bytes.size());
-  }
-
-  std::string env(const std::string& name) override {
-    nb::object value = nb::module_::import_("os").attr("environ").attr("get")(name.c_str());
-    return value.is_none() ? std::string() : utf8(value);
-  }
-
- private:
   void wake_soon() {
     if (wake_.is_valid() && !wake_.is_none()) loop_.attr("call_soon")(wake_);
   }
@@ -215,72 +229,22 @@ class PyHost final : public agent::Host, public std::enable_shared_from_this<PyH
   nb::object loop_, dispatcher_, wake_ = nb::none();
 };
 
-// The engine modules, reached through their Python classes.
-class PyEngine final : public agent::Engine {
- public:
-  PyEngine(nb::object page, nb::object manager)
-      : page_(std::move(page)),
-        page_remote_(wrap(page_)),
-        manager_(std::move(manager)),
-        actions_(page_remote_, wrap(manager_)) {}
-
-  agent::PageScan scan() override {
-    return calling_python([&] {
-      vantle::browser::ScanResult found = vantle::browser::scan_page(page_remote_, vantle::py::scan_hooks(), memo_);
-      return agent::PageScan{std::move(found.elements), std::move(found.text_elements)};
-    });
+// StepFailed with the unexpected error behind it as __cause__.
+void raise_step_failed(const std::exception_ptr& p, void* type) {
+  try {
+    std::rethrow_exception(p);
+  } catch (const agent::StepFailure& failure) {
+    nb::handle step_failed(static_cast<PyObject*>(type));
+    try {
+      nb::object exc = step_failed(to_str(failure.what()));
+      if (failure.cause())
+        PyException_SetCause(exc.ptr(), vantle::py::exception_object(failure.cause()).release().ptr());
+      PyErr_SetObject(step_failed.ptr(), exc.ptr());
+    } catch (nb::python_error& e) {
+      e.restore();
+    }
   }
-
-  Json resolve_direct(const Json& record, const agent::PageScan& scan) override {
-    return agent::resolve_direct(record, scan);
-  }
-
-  Json resolve_layout(const Json& record, const agent::PageScan& scan) override {
-    return agent::resolve_layout(record, scan);
-  }
-
-  Json act(const Json& record, const Json& element) override {
-    return calling_python([&]() -> Json {
-      std::string action = record.value("action", "");
-      std::string value = record.value("value", Json("")).is_string() ? record["value"].get<std::string>() : "";
-      if (action == "click") return actions_.click(element);
-      if (action == "type") return actions_.type_text(element, value), Json(nullptr);
-      if (action == "hover") return actions_.hover(element), Json(nullptr);
-      if (action == "select") return actions_.select_option(element, value), Json(nullptr);
-      if (action == "extract_text") return actions_.extract_text(element);
-      throw std::runtime_error("no element action for " + action);
-    });
-  }
-
-  void keys(const Json& record) override {
-    calling_python([&] {
-      auto text = [&](const char* key) {
-        const Json& v = record[key];
-        return v.is_string() ? v.get<std::string>() : std::string();
-      };
-      if (record.value("action", "") == "press_key") {
-        actions_.press_key(text("target"));
-      } else {
-        actions_.send_keys(text("value"));
-      }
-    });
-  }
-
-  std::string dialog(const std::string& action) override {
-    return calling_python([&] {
-      if (action == "accept_dialog") return actions_.accept_dialog();
-      if (action == "dismiss_dialog") return actions_.dismiss_dialog();
-      return actions_.get_dialog_message();
-    });
-  }
-
- private:
-  nb::object page_;
-  RemotePtr page_remote_;
-  nb::object manager_;
-  vantle::browser::Actions actions_;
-  vantle::browser::ScanMemo memo_;
-};
+}
 
 // ----- BrowserManager -------------------------------------------------------
 
@@ -352,6 +316,20 @@ struct PyWebAgent {
   void close() { browser().core->close(); }
 };
 
+nb::object last_resolution(PyWebAgent& self) {
+  const agent::PageScan* scan = self.core->last_scan();
+  const agent::StepResolution* resolution = self.core->last_resolution();
+  if (!scan || !resolution) return nb::none();
+  Json out = Json::object();
+  out["elements"] = scan->elements;
+  out["text_elements"] = scan->text_elements;
+  out["query"] = resolution->query;
+  out["result"] = resolution->result;
+  out["passed"] = resolution->passed;
+  out["message"] = resolution->message;
+  return from_json(out);
+}
+
 }  // namespace
 
 NB_MODULE(_agent, m) {
@@ -362,7 +340,9 @@ NB_MODULE(_agent, m) {
                              "Hands the page's native dialogs to its browser manager.")
       .def("__call__", [](DialogListener& self, nb::object dialog) { self.call(std::move(dialog)); }, "dialog"_a);
 
-  nb::exception<agent::StepFailure>(m, "StepFailed", PyExc_AssertionError);
+  m.attr("_drivers") = nb::module_::import_("threading").attr("local")();
+  nb::exception<agent::StepFailure> step_failed(m, "StepFailed", PyExc_AssertionError);
+  nb::register_exception_translator(raise_step_failed, step_failed.ptr());
   nb::exception<agent::BrowserNotFound>(m, "BrowserNotFound", PyExc_RuntimeError);
 
   nb::class_<PyBrowserManager>(m, "BrowserManager",
@@ -444,7 +424,7 @@ NB_MODULE(_agent, m) {
                 make_manager(browser_options(headless, browser_path, ws_endpoint, timeout_ms, slow_mo, context)));
             PyBrowserManager& pm = nb::cast<PyBrowserManager&>(manager);
             pm.core->start();
-            auto engine = std::make_shared<PyEngine>(unwrap(pm.core->page()), manager);
+            agent::EnginePtr engine = agent::page_engine(pm.core->page(), pm.core, vantle::py::scan_hooks());
             nb::list steps;
             agent::AgentOptions options{screenshots, timeout_ms};
             auto core = std::make_shared<agent::WebAgent>(pm.host, pm.core, engine, options,
@@ -484,7 +464,10 @@ NB_MODULE(_agent, m) {
       .def_prop_ro("_browser_manager", [](PyWebAgent& self) { return self.manager; },
                    "The browser manager that owns the page and its pending dialog.")
       .def_prop_ro("_steps", [](PyWebAgent& self) { return self.steps; },
-                   "The step records of this agent, in order (readable after close()).");
+                   "The step records of this agent, in order (readable after close()).")
+      .def_prop_ro("_last_resolution", &last_resolution,
+                   "The last step's final scan (elements, text_elements) and what the agent made of it (query, "
+                   "result, passed, message); None after a step that does not look at the page.");
 
   m.def(
       "_route",

@@ -194,6 +194,14 @@ Records records_of(nb::handle seq, const char* what, unsigned wanted = ds::ALL_K
   if (PyUnicode_Check(seq.ptr()) || PyDict_Check(seq.ptr())) wrong_type(what, "a sequence of records", seq.ptr());
   PyObject* fast = PySequence_Fast(seq.ptr(), (std::string(what) + " must be a sequence of records").c_str());
   if (!fast) throw nb::python_error();
+  // A list may change under us (another thread, while the GIL is released,
+  // or Python code run by a conversion): a tuple holds every record it had.
+  if (PyList_Check(fast)) {
+    PyObject* list = fast;
+    fast = PyList_AsTuple(list);
+    Py_DECREF(list);
+    if (!fast) throw nb::python_error();
+  }
   r.items = nb::steal(fast);
   const Py_ssize_t n = PySequence_Fast_GET_SIZE(fast);
   PyObject** items = PySequence_Fast_ITEMS(fast);

@@ -13,7 +13,8 @@ SUPPORTED = (
     "['click', 'type', 'hover', 'select', 'press_key', 'sendkeys', 'extract_text', "
     "'extract_text_spatial', 'find_text', 'find_exact_text', 'verify_present', 'verify_visible', "
     "'verify_enabled', 'verify_disabled', 'verify_text_present', 'verify_text_visible', "
-    "'verify_spatial_text', 'accept_dialog', 'dismiss_dialog', 'verify_dialog']"
+    "'verify_spatial_text', 'accept_dialog', 'dismiss_dialog', 'verify_dialog', 'verify_not_present', "
+    "'verify_not_visible', 'verify_text_not_present', 'verify_text_not_visible']"
 )
 
 
@@ -60,6 +61,10 @@ RECORDS = [
     ('verify "Products" is present', rec("verify_present", "Products", literal=True)),
     ("verify the Login button is disabled", rec("verify_disabled", "Login button")),
     ("verify text Total is enabled", rec("verify_enabled", "text Total")),
+    ('verify "Checkout" is not present', rec("verify_not_present", "Checkout", literal=True)),
+    ("verify the Spinner is NOT visible", rec("verify_not_visible", "Spinner")),
+    ('verify text "Loading" is not present', rec("verify_text_not_present", "Loading", literal=True)),
+    ("verify text Saving is not visible", rec("verify_text_not_visible", "Saving")),
 ]
 
 
@@ -136,9 +141,12 @@ def test_error_type_is_a_value_error_of_this_module():
 
 
 def test_tables():
-    assert len(StepParser.SUPPORTED_ACTIONS) == 20
-    assert list(StepParser._VERIFY_STATES) == ["is present", "is visible", "is enabled", "is disabled"]
-    assert StepParser._VERIFY_TEXT_STATES == {"is present": "verify_text_present", "is visible": "verify_text_visible"}
+    assert len(StepParser.SUPPORTED_ACTIONS) == 24
+    assert list(StepParser._VERIFY_STATES) == [
+        "is present", "is visible", "is enabled", "is disabled", "is not present", "is not visible"]
+    assert StepParser._VERIFY_TEXT_STATES == {
+        "is present": "verify_text_present", "is visible": "verify_text_visible",
+        "is not present": "verify_text_not_present", "is not visible": "verify_text_not_visible"}
     assert StepParser._STOP_WORDS == frozenset({"on", "the", "a", "an", "in", "at", "into"})
     # the first word of every phrase parse() reads, "extract_text" included
     assert len(StepParser._KNOWN_ACTIONS) == 16 and {"navigate", "extract_text"} <= StepParser._KNOWN_ACTIONS

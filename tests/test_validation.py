@@ -11,8 +11,10 @@ EMPTY = "Instruction is empty."
 NO_INTO = f"`type` instruction missing `into` keyword. {TYPE_USAGE}"
 NO_TEXT = f"`type` instruction missing text to type. {TYPE_USAGE}"
 NO_FROM = "`select` instruction missing `from` keyword. Expected: select <value> from <target>"
-NO_STATE = "`verify` instruction missing state. Expected ending: is present | is visible | is enabled | is disabled"
-NO_TEXT_STATE = "`verify text` instruction missing state. Expected ending: is present | is visible"
+NO_STATE = ("`verify` instruction missing state. Expected ending: "
+            "is present | is visible | is enabled | is disabled | is not present | is not visible")
+NO_TEXT_STATE = ("`verify text` instruction missing state. Expected ending: "
+                 "is present | is visible | is not present | is not visible")
 NO_EXPECTED = "`verify text` instruction missing expected text. Expected: verify text <relation> <anchor> is <text>"
 KNOWN = "Expected one of: click, type, verify, hover, select, press, wait, find, extract, sendkeys."
 
@@ -96,6 +98,13 @@ def test_validation_and_parsing_are_separate_passes(instruction, parses, clean):
     except InvalidInstructionError:
         parsed = False
     assert (parsed, PARSER.validate(instruction) == []) == (parses, clean)
+
+
+@pytest.mark.parametrize("instruction", [
+    'verify "Checkout" is not present', 'verify Spinner is not visible',
+    'verify text "Loading" is not present', 'verify text "Saving" is not visible'])
+def test_negative_checks_are_valid(instruction):
+    assert PARSER.validate(instruction) == []
 
 
 def test_validate_all_numbers_lines_from_one():

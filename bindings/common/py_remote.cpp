@@ -43,12 +43,12 @@ nb::object unwrap(const browser::RemotePtr& remote) {
 }
 
 browser::RemotePtr PyRemote::attr(std::string_view name) {
-  return wrap(nb::getattr(obj_, nb::str(name.data(), name.size())));
+  return keeping_interrupts([&] { return wrap(nb::getattr(obj_, nb::str(name.data(), name.size()))); });
 }
 
 browser::RemotePtr PyRemote::call(std::string_view method, const browser::Args& args,
                                   const browser::Kwargs& kwargs) {
-  nb::object fn = nb::getattr(obj_, nb::str(method.data(), method.size()));
+  nb::object fn = keeping_interrupts([&] { return nb::getattr(obj_, nb::str(method.data(), method.size())); });
   nb::list pos;
   for (const auto& a : args) pos.append(to_python(a));
   nb::dict kw;
@@ -58,7 +58,9 @@ browser::RemotePtr PyRemote::call(std::string_view method, const browser::Args& 
   return std::make_shared<PyRemote>(nb::steal(result));
 }
 
-browser::Json PyRemote::value() { return to_json(obj_); }
+browser::Json PyRemote::value() {
+  return keeping_interrupts([&] { return to_json(obj_); });
+}
 
 bool PyRemote::truthy() {
   int result = PyObject_IsTrue(obj_.ptr());
@@ -67,9 +69,11 @@ bool PyRemote::truthy() {
 }
 
 std::vector<browser::RemotePtr> PyRemote::items() {
-  std::vector<browser::RemotePtr> out;
-  for (nb::handle item : obj_) out.push_back(wrap(item));
-  return out;
+  return keeping_interrupts([&] {
+    std::vector<browser::RemotePtr> out;
+    for (nb::handle item : obj_) out.push_back(wrap(item));
+    return out;
+  });
 }
 
 }  // namespace vantle::py

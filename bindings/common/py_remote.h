@@ -36,6 +36,20 @@ struct PyInterrupt final : browser::Interrupt {
 /// run, otherwise as nanobind's python_error.
 [[noreturn]] void throw_python_error();
 
+/// Runs `f`, which calls Python; a Python error that must end the run leaves
+/// it as a PyInterrupt, so no handler for ordinary errors can swallow it.
+template <typename F>
+auto keeping_interrupts(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (nb::python_error& e) {
+    if (e.matches(PyExc_Exception)) throw;
+    PyInterrupt interrupt;
+    interrupt.error = std::make_shared<nb::python_error>(std::move(e));
+    throw interrupt;
+  }
+}
+
 /// Makes a PyInterrupt that leaves the module raise its original Python error.
 /// Every module that lets the core call Python objects registers it.
 void register_interrupts();

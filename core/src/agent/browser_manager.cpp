@@ -79,7 +79,7 @@ void BrowserManager::start() {
       start_browser();
       page_ = browser_->call("new_page");
     }
-    page_->call("set_default_timeout", {Json(std::max(options_.timeout_ms, kMinActionTimeoutMs))});
+    page_->call("set_default_timeout", {Json(page_limit_ms(options_.timeout_ms))});
     std::weak_ptr<BrowserManager> self = weak_from_this();
     host_->listen_for_dialogs(page_, [self](RemotePtr dialog) {
       if (auto manager = self.lock()) manager->on_dialog(std::move(dialog));
@@ -105,14 +105,14 @@ void BrowserManager::launch() {
                              {"args", Json(kChromiumArgs)},
                              {"headless", Json(options_.headless)},
                              {"slow_mo", Json(options_.slow_mo_ms)},
-                             {"timeout", Json(std::max(options_.timeout_ms, kMinActionTimeoutMs) * 3)}});
+                             {"timeout", Json(startup_limit_ms(options_.timeout_ms))}});
 }
 
 void BrowserManager::connect(const std::string& endpoint) {
   RemotePtr chromium = driver_->attr("chromium");
   try {
     browser_ = chromium->call("connect", {Json(endpoint)},
-                              {{"timeout", Json(std::max(options_.timeout_ms, kMinActionTimeoutMs) * 3)},
+                              {{"timeout", Json(startup_limit_ms(options_.timeout_ms))},
                                {"slow_mo", Json(options_.slow_mo_ms)}});
   } catch (const std::exception& error) {
     // With several servers in play, the user needs to know which one failed.

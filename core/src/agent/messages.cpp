@@ -12,6 +12,14 @@ namespace vantle::agent {
 
 namespace {
 
+// Names longer than this are compared by their start only.
+constexpr std::size_t kComparedLength = 80;
+// Shorter names are fragments: shown only when they nearly are the target.
+constexpr std::size_t kMinNearMissLength = 3;
+constexpr double kFragmentSimilarity = 0.5;
+// Without a shared word, a name must read at least this much like the target.
+constexpr double kNearSimilarity = 1.0 / 3.0;
+
 std::string q(std::string_view s) { return text::quoted(s); }
 
 std::string ms(double value) {
@@ -55,19 +63,47 @@ std::size_t edit_distance(const std::u32string& a, const std::u32string& b) {
   return row[b.size()];
 }
 
-double closeness(const std::u32string& target, const std::u32string& candidate) {
-  if (target.empty() || candidate.empty()) return 0;
-  double longest = static_cast<double>(std::max(target.size(), candidate.size()));
-  double score = 1.0 - static_cast<double>(edit_distance(target, candidate)) / longest;
-  if (text::contains(candidate, target) || text::contains(target, candidate)) score += 0.5;
-  auto words = text::split_ws(candidate);
-  for (const auto& w : text::split_ws(target)) {
-    if (std::find(words.begin(), words.end(), w) != words.end()) {
-      score += 0.25;
-      break;
+bool word_char(char32_t c) {
+  if (text::is_space(c)) return false;
+  return c > 0x7F || (c >= U'0' && c <= U'9') || (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
+}
+
+// Words for comparing names: runs of letters and digits.
+std::vector<std::u32string> words_of(const std::u32string& text) {
+  std::vector<std::u32string> words(1);
+  for (char32_t c : text) {
+    if (word_char(c)) {
+      words.back().push_back(c);
+    } else if (!words.back().empty()) {
+      words.emplace_back();
     }
   }
-  return score;
+  if (words.back().empty()) words.pop_back();
+  return words;
+}
+
+struct Nearness {
+  std::size_t shared_words = 0;
+  std::size_t distance = 0;
+  bool worth_showing = false;
+};
+
+// A near miss shares a word with the target or reads much like it; a short
+// fragment ("1", "5") only when it is nearly the whole target.
+Nearness nearness(const std::u32string& target, const std::u32string& candidate) {
+  Nearness n;
+  auto candidate_words = words_of(candidate);
+  for (const auto& word : words_of(target)) {
+    if (std::find(candidate_words.begin(), candidate_words.end(), word) != candidate_words.end()) ++n.shared_words;
+  }
+  n.distance = edit_distance(target, candidate);
+  double longest = static_cast<double>(std::max(target.size(), candidate.size()));
+  double similarity = 1.0 - static_cast<double>(n.distance) / longest;
+  bool contains = text::contains(candidate, target) || text::contains(target, candidate);
+  bool fragment = candidate.size() < kMinNearMissLength;
+  n.worth_showing = fragment ? similarity >= kFragmentSimilarity
+                             : n.shared_words > 0 || contains || similarity >= kNearSimilarity;
+  return n;
 }
 
 }  // namespace
@@ -75,7 +111,8 @@ double closeness(const std::u32string& target, const std::u32string& candidate) 
 std::vector<std::string> near_candidates(std::string_view target, const Json& elements,
                                          const Json& text_elements, std::size_t limit) {
   std::u32string wanted = text::lower(text::decode(text::strip(target)));
-  std::vector<std::pair<double, std::string>> scored;
+  if (wanted.empty()) return {};
+  std::vector<std::pair<Nearness, std::string>> scored;
   std::set<std::string> seen;
   for (const Json* group : {&elements, &text_elements}) {
     if (!group->is_array()) continue;
@@ -83,15 +120,18 @@ std::vector<std::string> near_candidates(std::string_view target, const Json& el
       std::string name = surface(element);
       if (name.empty() || !seen.insert(name).second) continue;
       // Long blocks of text say little about a near miss; compare their start.
-      std::u32string candidate = text::lower(text::decode(name)).substr(0, 80);
-      scored.emplace_back(closeness(wanted, candidate), name);
+      Nearness n = nearness(wanted, text::lower(text::decode(name)).substr(0, kComparedLength));
+      if (n.worth_showing) scored.emplace_back(n, name);
     }
   }
-  std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) {
+    if (a.first.shared_words != b.first.shared_words) return a.first.shared_words > b.first.shared_words;
+    return a.first.distance < b.first.distance;
+  });
   std::vector<std::string> out;
-  for (const auto& [score, name] : scored) {
+  for (const auto& entry : scored) {
     if (out.size() == limit) break;
-    if (score > 0) out.push_back(name);
+    out.push_back(entry.second);
   }
   return out;
 }
@@ -107,6 +147,19 @@ std::string miss_message(std::string_view instruction, std::string_view target,
   reason += " Closest on the page: ";
   for (std::size_t i = 0; i < near.size(); ++i) reason += (i ? ", " : "") + q(near[i]);
   return step_failed(instruction, reason + ".");
+}
+
+std::string anchor_message(std::string_view instruction, std::string_view anchor,
+                           const std::vector<std::string>& near) {
+  std::string reason = "anchor " + q(anchor) + " not found.";
+  if (near.empty()) return step_failed(instruction, reason);
+  reason += " Closest on the page: ";
+  for (std::size_t i = 0; i < near.size(); ++i) reason += (i ? ", " : "") + q(near[i]);
+  return step_failed(instruction, reason + ".");
+}
+
+std::string negative_message(std::string_view instruction, std::string_view found_text, std::string_view state) {
+  return step_failed(instruction, "expected " + q(found_text) + " not to be " + std::string(state) + ", but it is.");
 }
 
 std::string state_message(std::string_view instruction, std::string_view found_text, std::string_view wanted) {

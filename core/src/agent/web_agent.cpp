@@ -5,7 +5,10 @@
 #include <filesystem>
 
 #include "page_scripts.h"
+#include "vantle/agent/budgets.h"
 #include "vantle/agent/messages.h"
+#include "vantle/agent/navigation.h"
+#include "vantle/agent/pipeline.h"
 #include "vantle/agent/retry.h"
 #include "vantle/agent/steps.h"
 #include "vantle/browser/page_scanner.h"
@@ -34,16 +37,8 @@ class StepTimer {
   Clock::time_point began_ = Clock::now();
 };
 
-// Longest a failed step waits for its screenshot.
-constexpr double kScreenshotMs = 5000;
-
 double elapsed_ms(Clock::time_point since) {
   return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-bool truth(const Json& record, const char* key) {
-  auto it = record.find(key);
-  return it != record.end() && it->is_boolean() && it->get<bool>();
 }
 
 std::string text_of(const Json& record, const char* key) {
@@ -52,33 +47,8 @@ std::string text_of(const Json& record, const char* key) {
   return it != record.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
-bool settled(const Json& result) {
-  if (!result.is_object() || !truth(result, "resolved")) return false;
-  return !result.contains("verified") || truth(result, "verified");
-}
-
 bool is_check(const std::string& action) {
   return action.rfind("verify_", 0) == 0 || action == "find_text" || action == "find_exact_text";
-}
-
-// The layout resolver finds an element but does not judge its state.
-void judge_state(const std::string& action, Json& result) {
-  if (!truth(result, "resolved") || action.rfind("verify_", 0) != 0) return;
-  const Json& element = result["element"];
-  bool visible = truth(element, "is_visible"), enabled = truth(element, "is_enabled");
-  bool verified = action == "verify_visible"    ? visible
-                  : action == "verify_enabled"  ? enabled
-                  : action == "verify_disabled" ? !enabled
-                                                : true;
-  result["verified"] = verified;
-  result["state"] = Json{{"present", true}, {"visible", visible}, {"enabled", enabled}};
-}
-
-std::string wanted_state(const std::string& action) {
-  if (action == "verify_visible" || action == "verify_text_visible") return "visible";
-  if (action == "verify_enabled") return "enabled";
-  if (action == "verify_disabled") return "disabled";
-  return "present";
 }
 
 }  // namespace
@@ -104,20 +74,30 @@ WebAgent::WebAgent(std::shared_ptr<Host> host, BrowserManagerPtr manager, Engine
 Json WebAgent::run(std::u32string_view instruction) {
   std::string text = text::encode(instruction);
   last_scan_.reset();
+  last_resolution_.reset();
   StepTimer timer;
+  auto stamp = [&timer](Json step) { return timer.stamp(std::move(step)); };
   try {
     Json value = execute(instruction, text);
     record_step_(timer.stamp(passed_step(text)));
     return value;
   } catch (const StepFailure& failure) {
-    std::string message = with_snapshot(failure.what());
-    record_step_(timer.stamp(failed_step(text, message, screenshot())));
-    throw StepFailure(message);
-  } catch (const std::exception& error) {
-    // Anything unexpected still leaves its step in the report.
-    record_step_(timer.stamp(failed_step(text, with_snapshot(step_failed(text, error.what())), screenshot())));
-    throw;
+    fail(text, failure.what(), failure.cause(), stamp);
+  } catch (const std::exception&) {
+    // A step fails with a StepFailure and nothing else; what went wrong
+    // underneath stays reachable as its cause.
+    std::exception_ptr error = std::current_exception();
+    fail(text, step_failed(text, host_->describe(error)), error, stamp);
   }
+}
+
+void WebAgent::fail(const std::string& text, const std::string& message, std::exception_ptr cause,
+                    const std::function<Json(Json)>& stamp) {
+  // A page caught mid-navigation would leave a blank screenshot.
+  if (manager_->started() && !manager_->closed() && !manager_->has_dialog()) wait_for_load(kSettleMs);
+  std::string full = with_snapshot(message, cause != nullptr);
+  record_step_(stamp(failed_step(text, full, screenshot())));
+  throw StepFailure(full, std::move(cause));
 }
 
 void WebAgent::open(const std::string& url) { navigate(url, "navigate " + url); }
@@ -139,21 +119,19 @@ Json WebAgent::execute(std::u32string_view instruction, const std::string& text)
     case Route::navigate:
       navigate(text::encode(step.target.value_or(U"")), text);
       return nullptr;
-    case Route::keys:
-      return run_keys(step_record(step), text);
+    case Route::keys: {
+      EnginePtr engine = engine_;
+      Json record = step_record(step);
+      return act_on_page([engine, record] { return engine->keys(record), Json(nullptr); }, nullptr, text);
+    }
     default:
-      return resolve_and_act(instruction, step, step_record(step), how, text);
+      return resolve_and_act(instruction, step, text);
   }
 }
 
 RunEnd WebAgent::guarded(std::function<void()> work, double timeout_ms) {
   BrowserManagerPtr manager = manager_;
   return host_->run_guarded(std::move(work), [manager] { return manager->has_dialog(); }, timeout_ms);
-}
-
-double WebAgent::action_timeout_ms() const {
-  // Clicking and typing try up to three ways, each bounded by the page's own limit.
-  return std::max(options_.timeout_ms, kMinActionTimeoutMs) * 3 + 5000;
 }
 
 void WebAgent::refuse_while_dialog(const std::string& text) {
@@ -165,24 +143,16 @@ Json WebAgent::run_dialog_step(const ParsedStep& step, const std::string& text) 
     // A dialog may still be on its way (a timer, a slow handler): wait for it.
     RemotePtr page = manager_->page();
     double wait = options_.timeout_ms;
-    guarded([page, wait] { page->call("wait_for_timeout", {Json(wait)}); }, wait + 5000);
+    guarded([page, wait] { page->call("wait_for_timeout", {Json(wait)}); }, wait + kGuardSlackMs);
     if (!manager_->has_dialog()) throw StepFailure(no_dialog_message(text, wait));
   }
   EnginePtr engine = engine_;
   std::string action = step.action;
   auto message = std::make_shared<std::string>();
-  auto error = std::make_shared<std::string>();
-  RunEnd end = host_->run_guarded(
-      [engine, action, message, error] {
-        try {
-          *message = engine->dialog(action);
-        } catch (const std::runtime_error& e) {
-          *error = e.what();
-        }
-      },
-      [] { return false; }, action_timeout_ms());
-  if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, action_timeout_ms()));
-  if (!error->empty()) throw StepFailure(step_failed(text, *error));
+  double limit = action_limit_ms(options_.timeout_ms);
+  RunEnd end = host_->run_guarded([engine, action, message] { *message = engine->dialog(action); },
+                                  [] { return false; }, limit);
+  if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit));
   if (action != "verify_dialog") return *message;
   std::string expected = text::encode(step.value.value_or(U""));
   if (!text::contains(text::lower(text::decode(*message)), text::lower(text::decode(expected))))
@@ -195,43 +165,54 @@ Json WebAgent::run_wait(const ParsedStep& step, const std::string& text) {
   double ms = 0;
   if (!parse_milliseconds(given, ms)) throw StepFailure(bad_wait_message(text, given));
   RemotePtr page = manager_->page();
-  RunEnd end = guarded([page, ms] { page->call("wait_for_timeout", {Json(ms)}); }, ms + 5000);
-  if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, ms + 5000));
+  RunEnd end = guarded([page, ms] { page->call("wait_for_timeout", {Json(ms)}); }, ms + kGuardSlackMs);
+  if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, ms + kGuardSlackMs));
   return nullptr;
 }
 
 void WebAgent::navigate(const std::string& url, const std::string& text) {
   RemotePtr page = manager_->page();
-  double limit = std::max(options_.timeout_ms, kMinActionTimeoutMs) * 3;
-  auto error = std::make_shared<std::string>();
+  double limit = load_limit_ms(options_.timeout_ms);
   RunEnd end = guarded(
-      [page, url, limit, error] {
-        try {
-          page->call("goto", {Json(url)}, {{"wait_until", Json("load")}, {"timeout", Json(limit)}});
-        } catch (const std::runtime_error& e) {
-          *error = e.what();
-        }
+      [page, url, limit] {
+        page->call("goto", {Json(url)}, {{"wait_until", Json("load")}, {"timeout", Json(limit)}});
       },
-      limit + 5000);
-  if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit + 5000));
-  if (!error->empty()) throw StepFailure(step_failed(text, *error));
+      limit + kGuardSlackMs);
+  if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit + kGuardSlackMs));
 }
 
-Json WebAgent::run_keys(const Json& record, const std::string& text) {
-  EnginePtr engine = engine_;
-  auto error = std::make_shared<std::string>();
-  RunEnd end = guarded(
-      [engine, record, error] {
-        try {
-          engine->keys(record);
-        } catch (const std::runtime_error& e) {
-          *error = e.what();
-        }
-      },
-      action_timeout_ms());
-  if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, action_timeout_ms()));
-  if (!error->empty()) throw StepFailure(step_failed(text, *error));
-  return nullptr;
+Json WebAgent::act_on_page(std::function<Json()> action, Json if_dialog, const std::string& text) {
+  RemotePtr page = manager_->page();
+  long token = ++navigation_token_;
+  try {
+    guarded([page, token] { navigation::mark(page, token); }, kSettleMs);
+  } catch (const std::exception&) {
+    // Already navigating: an unmarked document counts as a new one.
+  }
+  auto out = std::make_shared<Json>(nullptr);
+  double limit = action_limit_ms(options_.timeout_ms);
+  RunEnd end = guarded([action, out] { *out = action(); }, limit);
+  // The action opened a native dialog: it stays pending for the next step.
+  if (end == RunEnd::interrupted) return if_dialog;
+  if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit));
+  follow_navigation(token);
+  return *out;
+}
+
+// Playwright's own actions wait for a navigation they start to commit; keys
+// and the agent's fallbacks do not, so the agent does it for all of them.
+void WebAgent::follow_navigation(long token) {
+  RemotePtr page = manager_->page();
+  double limit = page_limit_ms(options_.timeout_ms);
+  try {
+    guarded(
+        [page, token, limit] {
+          if (navigation::started(page, token)) navigation::wait_for_commit(page, token, limit);
+        },
+        limit + kGuardSlackMs);
+  } catch (const std::exception&) {
+    // The action is done; whatever the page does next, the next scan sees.
+  }
 }
 
 void WebAgent::wait_for_change(double pause_ms) {
@@ -240,122 +221,112 @@ void WebAgent::wait_for_change(double pause_ms) {
       [page, pause_ms] {
         try {
           page->call("evaluate", {Json(kChangeScript), Json(pause_ms)});
-        } catch (const std::runtime_error&) {
+        } catch (const std::exception&) {
           // The page is navigating: the next scan sees the new one.
         }
       },
-      pause_ms + 5000);
+      pause_ms + kGuardSlackMs);
+}
+
+void WebAgent::wait_for_load(double timeout_ms) {
+  RemotePtr page = manager_->page();
+  timeout_ms = std::max(timeout_ms, 1.0);  // Playwright reads 0 as "no limit"
+  try {
+    guarded([page, timeout_ms] { navigation::wait_for_load(page, timeout_ms); }, timeout_ms + kGuardSlackMs);
+  } catch (const std::exception&) {
+    // Nothing to wait for on a page that is gone; the caller finds out.
+  }
 }
 
 namespace {
 
 struct Attempt {
   PageScan scan;
-  Json result;
-  std::string error;
+  bool scanned = false;
+  StepResolution resolution;
+  std::exception_ptr error;
 };
 
 }  // namespace
 
-Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep& step, const Json& record,
-                               Route how, const std::string& text) {
-  Json query = resolver_query(record, step, how);
-  const std::string& action = step.action;
+Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep& step, const std::string& text) {
   EnginePtr engine = engine_;
-  bool layout = how == Route::layout;
+  double limit = action_limit_ms(options_.timeout_ms);
   auto started = Clock::now();
   std::shared_ptr<Attempt> last;
   for (int attempt = 0;; ++attempt) {
     auto current = std::make_shared<Attempt>();
-    RunEnd end = guarded(
-        [engine, current, query, layout] {
-          try {
+    RunEnd end = RunEnd::finished;
+    try {
+      end = guarded(
+          [engine, current] {
             current->scan = engine->scan();
-            current->result = layout ? engine->resolve_layout(query, current->scan)
-                                     : engine->resolve_direct(query, current->scan);
-          } catch (const std::runtime_error& e) {
-            current->error = e.what();  // e.g. the page navigated during the scan
-          }
-        },
-        action_timeout_ms());
+            current->scanned = true;
+          },
+          limit);
+    } catch (const std::exception&) {
+      current->error = std::current_exception();  // e.g. the page navigated during the scan
+    }
     if (end == RunEnd::interrupted) refuse_while_dialog(text);
-    if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, action_timeout_ms()));
+    if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit));
     last = current;
-    if (current->error.empty()) {
-      if (layout) judge_state(action, current->result);
-      // A heading or plain text is present too, though nothing can be clicked there.
-      if (!layout && !truth(current->result, "resolved") &&
-          (action == "verify_present" || action == "verify_visible")) {
-        Json text_query = query;
-        text_query["action"] = action == "verify_present" ? "verify_text_present" : "verify_text_visible";
-        Json by_text = engine->resolve_direct(text_query, current->scan);
-        if (truth(by_text, "resolved")) current->result = by_text;
+    if (current->scanned) {
+      current->resolution = resolve_step(instruction, step, current->scan);
+      last_scan_ = std::shared_ptr<const PageScan>(current, &current->scan);
+      last_resolution_ = std::shared_ptr<const StepResolution>(current, &current->resolution);
+      if (current->resolution.passed) {
+        try {
+          return finish(step, current->resolution, text);
+        } catch (const StepFailure&) {
+          throw;
+        } catch (const std::exception& error) {
+          // The element went away with its page: look again on the new one.
+          if (!navigation::interrupted_by_navigation(error.what())) throw;
+          current->error = std::current_exception();
+        }
       }
-      if (settled(current->result)) break;
     }
     auto pause = next_pause_ms(elapsed_ms(started), options_.timeout_ms, attempt);
     if (!pause) break;
-    wait_for_change(*pause);
+    if (current->error) {
+      wait_for_load(options_.timeout_ms - elapsed_ms(started));
+    } else {
+      wait_for_change(*pause);
+    }
     refuse_while_dialog(text);
   }
-
-  last_scan_ = std::shared_ptr<const PageScan>(last, &last->scan);
-  const Json& result = last->result;
-  std::string target = text_of(query, "target");
-  if (!settled(result)) {
-    if (!last->error.empty() && !result.is_object())
-      throw StepFailure(step_failed(text, "the page could not be scanned: " + last->error));
-    if (action == "verify_spatial_text") {
-      const Json& state = result.is_object() ? result.value("state", Json::object()) : Json::object();
-      std::string actual = text_of(state, "actual");
-      throw StepFailure(text_message(text, text::encode(step.value.value_or(U"")),
-                                     actual.empty() ? "no text in that direction" : actual));
-    }
-    if (truth(result, "resolved")) {
-      throw StepFailure(state_message(text, text_of(result["element"], "text").empty()
-                                                ? target
-                                                : text_of(result["element"], "text"),
-                                      wanted_state(action)));
-    }
-    Json near_misses = result.is_object() ? result.value("candidates", Json::array()) : Json::array();
-    std::vector<std::string> near = near_misses.empty()
-                                        ? near_candidates(target, last->scan.elements, last->scan.text_elements)
-                                        : near_candidates(target, Json::array(), near_misses);
-    throw StepFailure(miss_message(text, target, near));
+  if (last->error && (!last->scanned || last->resolution.passed)) {
+    if (last->resolution.passed) std::rethrow_exception(last->error);
+    throw StepFailure(step_failed(text, "the page could not be scanned: " + host_->describe(last->error)),
+                      last->error);
   }
-  if (is_check(action)) return true;
-  if (action == "extract_text_spatial") return text_of(result, "extracted");
-  return act(step, record, result["element"], text);
+  throw StepFailure(last->resolution.message);
 }
 
-Json WebAgent::act(const ParsedStep& step, const Json& record, const Json& element, const std::string& text) {
+Json WebAgent::finish(const ParsedStep& step, const StepResolution& resolution, const std::string& text) {
+  const Json& result = resolution.result;
+  if (is_check(step.action)) return true;
+  if (step.action == "extract_text_spatial") return text_of(result, "extracted");
+  const Json& element = result["element"];
+  Json record = step_record(step);
   EnginePtr engine = engine_;
-  auto out = std::make_shared<Json>(nullptr);
-  auto error = std::make_shared<std::string>();
-  RunEnd end = guarded(
-      [engine, record, element, out, error] {
-        try {
-          *out = engine->act(record, element);
-        } catch (const std::runtime_error& e) {
-          *error = e.what();
-        }
-      },
-      action_timeout_ms());
-  if (end == RunEnd::interrupted) {
-    // The action opened a native dialog: it stays pending for the next step.
-    return step.action == "click" ? Json(text_of(element, "text")) : Json(nullptr);
-  }
-  if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, action_timeout_ms()));
-  if (!error->empty()) throw StepFailure(step_failed(text, *error));
-  return *out;
+  Json if_dialog = step.action == "click" ? Json(text_of(element, "text")) : Json(nullptr);
+  return act_on_page([engine, record, element] { return engine->act(record, element); }, if_dialog, text);
 }
 
 // The plug-in names the report's directory in VANTLE_REPORT_DIR; without it
 // there is nowhere the user would look for the file.
-std::string WebAgent::with_snapshot(const std::string& message) {
-  std::string dir = last_scan_ ? host_->env("VANTLE_REPORT_DIR") : std::string();
-  if (dir.empty()) return message;
+std::string WebAgent::with_snapshot(const std::string& message, bool look_now) {
+  std::string dir = host_->env("VANTLE_REPORT_DIR");
+  if (dir.empty() || !manager_->started() || manager_->closed()) return message;
   try {
+    if (!last_scan_ && look_now && !manager_->has_dialog()) {
+      // Something unexpected stopped the step before it looked at the page.
+      auto fresh = std::make_shared<PageScan>();
+      EnginePtr engine = engine_;
+      if (guarded([engine, fresh] { *fresh = engine->scan(); }, kSettleMs) == RunEnd::finished) last_scan_ = fresh;
+    }
+    if (!last_scan_) return message;
     Json url = manager_->page()->attr("url")->value();
     std::string path = browser::write_snapshot((std::filesystem::path(dir) / "snapshots").string(),
                                                browser::local_timestamp(), url.is_string() ? url.get<std::string>() : "",
@@ -372,7 +343,7 @@ std::string WebAgent::screenshot() {
   RemotePtr page = manager_->page();
   auto png = std::make_shared<std::string>();
   try {
-    guarded([host, page, png] { *png = host->screenshot(page, kScreenshotMs); }, kScreenshotMs + 2000);
+    guarded([host, page, png] { *png = host->screenshot(page, kScreenshotMs); }, kScreenshotMs + kGuardSlackMs);
   } catch (const std::exception&) {
     return {};  // a step's failure matters more than its picture
   }

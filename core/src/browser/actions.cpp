@@ -80,8 +80,33 @@ bool attempt(std::exception_ptr& last, Attempt&& run) {
 
 }  // namespace
 
+namespace {
+
+// The Python-facing contract: any object with get_dialog() and clear_dialog().
+class ManagerDialogs final : public DialogSource {
+ public:
+  explicit ManagerDialogs(RemotePtr manager) : manager_(std::move(manager)) {}
+  RemotePtr pending() override {
+    if (!manager_->truthy()) throw ActionError(NO_DIALOG_SOURCE);
+    RemotePtr dialog = manager_->call("get_dialog");
+    return dialog && dialog->truthy() ? dialog : nullptr;
+  }
+  void forget() override { manager_->call("clear_dialog"); }
+
+ private:
+  RemotePtr manager_;
+};
+
+}  // namespace
+
+DialogSourcePtr manager_dialogs(RemotePtr browser_manager) {
+  return browser_manager ? std::make_shared<ManagerDialogs>(std::move(browser_manager)) : nullptr;
+}
+
 Actions::Actions(RemotePtr page, RemotePtr browser_manager)
-    : page_(std::move(page)), browser_manager_(std::move(browser_manager)) {}
+    : Actions(std::move(page), manager_dialogs(std::move(browser_manager))) {}
+
+Actions::Actions(RemotePtr page, DialogSourcePtr dialogs) : page_(std::move(page)), dialogs_(std::move(dialogs)) {}
 
 Point Actions::centre(const Json& element) const {
   require_record(element, "element");
@@ -148,10 +173,9 @@ std::optional<std::string> Actions::scrolled_text(const std::string& xpath) cons
 }
 
 bool Actions::dialog_pending() const {
-  if (!browser_manager_ || !browser_manager_->truthy()) return false;
+  if (!dialogs_) return false;
   try {
-    RemotePtr dialog = browser_manager_->call("get_dialog");
-    return dialog && dialog->truthy();
+    return dialogs_->pending() != nullptr;
   } catch (...) {
     rethrow_interrupt();
     return false;

@@ -84,10 +84,9 @@ std::string Actions::select_custom(const Json& element, std::string_view value) 
 }
 
 RemotePtr Actions::pending_dialog(const char* none_message) const {
-  if (!browser_manager_ || !browser_manager_->truthy())
-    throw ActionError("No browser manager \u2014 cannot handle dialogs.");
-  RemotePtr dialog = browser_manager_->call("get_dialog");
-  if (!dialog || !dialog->truthy()) throw ActionError(none_message);
+  if (!dialogs_) throw ActionError(NO_DIALOG_SOURCE);
+  RemotePtr dialog = dialogs_->pending();
+  if (!dialog) throw ActionError(none_message);
   return dialog;
 }
 
@@ -95,7 +94,7 @@ std::string Actions::handle_dialog(const char* method, const char* none_message)
   RemotePtr dialog = pending_dialog(none_message);
   std::string message = message_text(dialog->attr("message")->value());
   dialog->call(method);
-  browser_manager_->call("clear_dialog");
+  dialogs_->forget();
   return message;
 }
 

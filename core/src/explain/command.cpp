@@ -19,8 +19,8 @@ const char* const explain_help =
     "that ordered them.\n"
     "\n"
     "exit status:\n"
-    "  0  the instruction resolved to an element\n"
-    "  1  it did not\n"
+    "  0  the step passes on this snapshot\n"
+    "  1  it fails (nothing matched, or the element is not in the asserted state)\n"
     "  2  the snapshot could not be read or is malformed, the instruction does\n"
     "     not parse, or the arguments are wrong\n";
 
@@ -73,7 +73,7 @@ cli::Outcome run_explain(const std::vector<std::string>& args) {
         return trouble(error.what());
       throw;
     }
-    return {explanation["resolved"].get<bool>() ? 0 : 1, render(explanation), ""};
+    return {explanation.value("passed", false) ? 0 : 1, render(explanation), ""};
   } catch (const BadInput& error) {
     std::string what = error.what();
     return trouble(what.rfind("cannot read ", 0) == 0 ? what : path + ": " + what);

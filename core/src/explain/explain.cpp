@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "vantle/agent/messages.h"
-#include "vantle/agent/resolution.h"
+#include "vantle/agent/pipeline.h"
 #include "vantle/agent/routing.h"
 #include "vantle/agent/step_parser.h"
 #include "vantle/agent/web_agent.h"
@@ -53,17 +53,6 @@ bool truth(const Json& record, const char* key) {
   return it != record.end() && it->is_boolean() && it->get<bool>();
 }
 
-// A verification that finds nothing to click may still find page text; the
-// agent accepts that, so the explanation does too.
-Json text_fallback(const Json& query, const agent::PageScan& scan, Json result) {
-  const std::string action = string_at(query, "action");
-  if (truth(result, "resolved") || (action != "verify_present" && action != "verify_visible")) return result;
-  Json text_query = query;
-  text_query["action"] = action == "verify_present" ? "verify_text_present" : "verify_text_visible";
-  Json by_text = agent::resolve_direct(text_query, scan);
-  return truth(by_text, "resolved") ? by_text : result;
-}
-
 }  // namespace
 
 Json parse_snapshot(std::string_view file_text) {
@@ -102,23 +91,24 @@ Json explain(const Json& snapshot, std::u32string_view instruction) {
   out["parsed"] = agent::step_record(step);
   out["strategy"] = route_name(route);
   out["reason"] = route_reason(route);
-  if (route != agent::Route::direct && route != agent::Route::layout) {
+  if (!agent::looks_at_page(route)) {
     out["resolved"] = false;
     return out;
   }
-  Json query = agent::resolver_query(out["parsed"], step, route);
+  agent::StepResolution step_result = agent::resolve_step(instruction, step, scan);
+  const Json& query = step_result.query;
+  const Json& result = step_result.result;
   out["query"] = query;
-  Json result = route == agent::Route::layout ? agent::resolve_layout(query, scan)
-                                              : text_fallback(query, scan, agent::resolve_direct(query, scan));
   out["resolved"] = truth(result, "resolved");
+  out["passed"] = step_result.passed;
+  if (!step_result.passed) out["message"] = step_result.message;
   out["element"] = result.value("element", Json(nullptr));
   Ranking ranking = route == agent::Route::layout ? rank_layout(query, scan) : rank_direct(query, result, scan);
   out["anchor"] = ranking.anchor;
   out["rule"] = ranking.rule;
   out["candidates"] = ranking.candidates;
   out["set_aside"] = ranking.set_aside;
-  if (!out["resolved"].get<bool>())
-    out["near_misses"] = agent::near_candidates(string_at(query, "target"), scan.elements, scan.text_elements);
+  if (!out["resolved"].get<bool>()) out["near_misses"] = step_result.near;
   out["result"] = result;
   return out;
 }
@@ -193,6 +183,8 @@ std::string render(const Json& e) {
   if (result.contains("verified"))
     out += std::string("Verified:    ") + (result["verified"] == true ? "yes" : "no") + "\n";
   if (result.contains("extracted")) out += "Extracted:   " + text::quoted(field(result, "extracted")) + "\n";
+  if (e.contains("message")) out += "Verdict:     fails: " + field(e, "message") + "\n";
+  else out += "Verdict:     passes\n";
   if (e["resolved"].get<bool>()) {
     out += "Result:      resolved\nElement:\n" + element_block(e["element"]);
   } else {

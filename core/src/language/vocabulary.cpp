@@ -26,6 +26,10 @@ const std::vector<Action>& actions() {
       {"accept_dialog", Needs::dialog, true},
       {"dismiss_dialog", Needs::dialog, true},
       {"verify_dialog", Needs::dialog, true},
+      {"verify_not_present", Needs::element, true},
+      {"verify_not_visible", Needs::element, true},
+      {"verify_text_not_present", Needs::text, true},
+      {"verify_text_not_visible", Needs::text, true},
       {"wait", Needs::pause, false},
       {"navigate", Needs::address, false},
   };
@@ -67,6 +71,8 @@ const std::vector<State>& states() {
       {U"is visible", "verify_visible", "verify_text_visible"},
       {U"is enabled", "verify_enabled", ""},
       {U"is disabled", "verify_disabled", ""},
+      {U"is not present", "verify_not_present", "verify_text_not_present", U"is present"},
+      {U"is not visible", "verify_not_visible", "verify_text_not_visible", U"is visible"},
   };
   return rows;
 }
@@ -153,6 +159,16 @@ const State* state_of(std::string_view action) {
   for (const auto& row : states())
     if (row.element_action == action || (!row.text_action.empty() && row.text_action == action)) return &row;
   return nullptr;
+}
+
+std::string_view negated_action(std::string_view action) {
+  const State* row = state_of(action);
+  if (!row || row->negates.empty()) return {};
+  for (const auto& positive : states()) {
+    if (positive.ending != row->negates) continue;
+    return row->element_action == action ? positive.element_action : positive.text_action;
+  }
+  return {};
 }
 
 const std::vector<Relation>& relations_longest_first() {

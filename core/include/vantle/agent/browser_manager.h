@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "vantle/agent/budgets.h"
 #include "vantle/agent/host.h"
+#include "vantle/browser/actions.h"
 
 namespace vantle::agent {
 
@@ -40,10 +42,6 @@ class BrowserNotFound : public std::runtime_error {
 std::string locate_browser(const BrowserSearch& search,
                            const std::function<bool(const std::string&)>& exists);
 
-/// Playwright's default time limit for the page's own operations (clicks,
-/// loads, element lookups) while the agent drives it.
-inline constexpr double kMinActionTimeoutMs = 10000;
-
 struct BrowserOptions {
   bool headless = true;
   double slow_mo_ms = 0;     ///< pause after each browser operation, to watch a run
@@ -56,7 +54,7 @@ struct BrowserOptions {
   RemotePtr context;
 };
 
-class BrowserManager : public std::enable_shared_from_this<BrowserManager> {
+class BrowserManager : public browser::DialogSource, public std::enable_shared_from_this<BrowserManager> {
  public:
   BrowserManager(std::shared_ptr<Host> host, BrowserOptions options);
 
@@ -78,6 +76,9 @@ class BrowserManager : public std::enable_shared_from_this<BrowserManager> {
   /// after it (while it was being handled) stays pending.
   void clear_dialog();
   bool has_dialog() const { return dialog_ != nullptr; }
+  /// The browser actions' view of the dialog: get_dialog() and clear_dialog().
+  RemotePtr pending() override { return get_dialog(); }
+  void forget() override { clear_dialog(); }
   /// The pending dialog's message (empty when none).
   std::string dialog_message() const;
 

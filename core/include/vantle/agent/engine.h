@@ -1,11 +1,15 @@
 #pragma once
-/// The engine modules as the agent drives them: scan, resolve, act. Records
-/// are plain JSON values with the keys the modules document.
+/// The browser side of the agent: scan, act, keys, dialogs. Records are plain
+/// JSON values with the keys the modules document; resolving a step on a scan
+/// is pure work, done by the step pipeline (pipeline.h).
 
 #include <memory>
 #include <string>
 
 #include <nlohmann/json.hpp>
+
+#include "vantle/browser/actions.h"
+#include "vantle/browser/page_scanner.h"
 
 namespace vantle::agent {
 
@@ -22,10 +26,6 @@ class Engine {
   virtual ~Engine() = default;
   /// Scans the page in its current state.
   virtual PageScan scan() = 0;
-  /// DirectStrategy.resolve.
-  virtual Json resolve_direct(const Json& record, const PageScan& scan) = 0;
-  /// LayoutBuilder(...).build(), then LayoutResolver(matrix).resolve.
-  virtual Json resolve_layout(const Json& record, const PageScan& scan) = 0;
   /// The element action of the record ("click", "type", "hover", "select",
   /// "extract_text") on `element`; returns the clicked or extracted text, or null.
   virtual Json act(const Json& record, const Json& element) = 0;
@@ -36,5 +36,9 @@ class Engine {
 };
 
 using EnginePtr = std::shared_ptr<Engine>;
+
+/// The engine over one live page: the scanner with `hooks`, the resolvers in
+/// process, the browser actions, and `dialogs` for the page's native dialogs.
+EnginePtr page_engine(browser::RemotePtr page, browser::DialogSourcePtr dialogs, browser::ScanHooks hooks);
 
 }  // namespace vantle::agent

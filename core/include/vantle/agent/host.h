@@ -3,9 +3,11 @@
 /// objects: starting the driver, hearing native dialogs, and running browser
 /// work so that a dialog or a deadline hands control back at once.
 
+#include <exception>
 #include <functional>
 #include <string>
 
+#include "vantle/browser/actions.h"
 #include "vantle/browser/remote.h"
 
 namespace vantle::agent {
@@ -41,6 +43,10 @@ class Host {
 
   /// Reads an environment variable; empty when unset.
   virtual std::string env(const std::string& name) = 0;
+
+  /// An error of browser work as a user reads it: the driver's own message,
+  /// not a traceback.
+  virtual std::string describe(const std::exception_ptr& error) { return browser::message_of(error); }
 };
 
 }  // namespace vantle::agent

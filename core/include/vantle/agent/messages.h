@@ -13,8 +13,9 @@ namespace vantle::agent {
 using Json = nlohmann::ordered_json;
 
 /// Up to `limit` texts of scanned elements (their text, else their label,
-/// aria-label, placeholder, title, alt or value) closest to `target`, closest
-/// first, without repeats.
+/// aria-label, placeholder, title, alt or value) like `target`, without
+/// repeats: most words shared first, then the smallest edit distance. Names
+/// with nothing in common with the target, and short fragments, are left out.
 std::vector<std::string> near_candidates(std::string_view target, const Json& elements,
                                          const Json& text_elements, std::size_t limit = 3);
 
@@ -24,6 +25,13 @@ std::string step_failed(std::string_view instruction, std::string_view reason);
 /// Nothing matched `target`; `near` lists what came closest.
 std::string miss_message(std::string_view instruction, std::string_view target,
                          const std::vector<std::string>& near);
+
+/// A position step whose anchor names nothing on the page.
+std::string anchor_message(std::string_view instruction, std::string_view anchor,
+                           const std::vector<std::string>& near);
+
+/// A negative check found what should not be there ("present", "visible").
+std::string negative_message(std::string_view instruction, std::string_view found_text, std::string_view state);
 
 /// An element was found but is not in the asserted state ("visible", "enabled", "disabled").
 std::string state_message(std::string_view instruction, std::string_view found_text, std::string_view wanted);

@@ -15,16 +15,23 @@
 #include "vantle/agent/browser_manager.h"
 #include "vantle/agent/engine.h"
 #include "vantle/agent/host.h"
+#include "vantle/agent/pipeline.h"
 #include "vantle/agent/routing.h"
 
 namespace vantle::agent {
 
 using Json = nlohmann::ordered_json;
 
-/// A failed step. what() is the step record's message.
+/// A failed step. what() is the step record's message; cause() is the
+/// unexpected error behind it, when there was one.
 class StepFailure : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit StepFailure(const std::string& message, std::exception_ptr cause = nullptr)
+      : std::runtime_error(message), cause_(std::move(cause)) {}
+  std::exception_ptr cause() const { return cause_; }
+
+ private:
+  std::exception_ptr cause_;
 };
 
 struct AgentOptions {
@@ -44,21 +51,28 @@ class WebAgent {
   /// Loads an address and waits for its load event.
   void open(const std::string& url);
 
+  /// The last step's final look at the page and what it made of it (null
+  /// for steps that do not look at the page).
+  const PageScan* last_scan() const { return last_scan_.get(); }
+  const StepResolution* last_resolution() const { return last_resolution_.get(); }
+
  private:
   Json execute(std::u32string_view instruction, const std::string& text);
+  [[noreturn]] void fail(const std::string& text, const std::string& message, std::exception_ptr cause,
+                         const std::function<Json(Json)>& stamp);
   Json run_dialog_step(const ParsedStep& step, const std::string& text);
   Json run_wait(const ParsedStep& step, const std::string& text);
-  Json run_keys(const Json& record, const std::string& text);
-  Json resolve_and_act(std::u32string_view instruction, const ParsedStep& step, const Json& record,
-                       Route route, const std::string& text);
-  Json act(const ParsedStep& step, const Json& record, const Json& element, const std::string& text);
+  Json resolve_and_act(std::u32string_view instruction, const ParsedStep& step, const std::string& text);
+  Json finish(const ParsedStep& step, const StepResolution& resolution, const std::string& text);
+  Json act_on_page(std::function<Json()> action, Json if_dialog, const std::string& text);
+  void follow_navigation(long token);
   void navigate(const std::string& url, const std::string& text);
   void refuse_while_dialog(const std::string& text);
   void wait_for_change(double pause_ms);
+  void wait_for_load(double timeout_ms);
   RunEnd guarded(std::function<void()> work, double timeout_ms);
   std::string screenshot();
-  double action_timeout_ms() const;
-  std::string with_snapshot(const std::string& message);
+  std::string with_snapshot(const std::string& message, bool look_now);
 
   std::shared_ptr<Host> host_;
   BrowserManagerPtr manager_;
@@ -68,6 +82,8 @@ class WebAgent {
   // The current step's latest scan, kept so that a failure can leave it
   // next to the report for `vantle explain`.
   std::shared_ptr<const PageScan> last_scan_;
+  std::shared_ptr<const StepResolution> last_resolution_;
+  long navigation_token_ = 0;  // marks the document each action starts on
 };
 
 /// The parsed step as the modules' record: action, target, value, ordinal

@@ -88,14 +88,31 @@ struct Point {
   double y = 0;
 };
 
+/// Where the actions find the native dialog the page holds pending.
+class DialogSource {
+ public:
+  virtual ~DialogSource() = default;
+  /// The pending dialog, or null.
+  virtual RemotePtr pending() = 0;
+  /// Forgets the dialog last handed out by pending().
+  virtual void forget() = 0;
+};
+using DialogSourcePtr = std::shared_ptr<DialogSource>;
+
+/// The failure of a dialog operation with nowhere to find dialogs.
+inline constexpr const char* NO_DIALOG_SOURCE = "No browser manager \u2014 cannot handle dialogs.";
+
+/// A browser manager object reached through its get_dialog / clear_dialog methods.
+DialogSourcePtr manager_dialogs(RemotePtr browser_manager);
+
 /// Drives one live page. Keeps no mutable state; use it from the page's thread.
 class Actions {
  public:
   /// `browser_manager` may be null: the dialog operations then fail.
   explicit Actions(RemotePtr page, RemotePtr browser_manager = nullptr);
+  Actions(RemotePtr page, DialogSourcePtr dialogs);
 
   const RemotePtr& page() const { return page_; }
-  const RemotePtr& browser_manager() const { return browser_manager_; }
 
   /// A locator from the element's stable attributes (id, aria-label, href of
   /// a link, name, text), or null when it has none.
@@ -143,7 +160,7 @@ class Actions {
   std::string handle_dialog(const char* method, const char* none_message) const;
 
   RemotePtr page_;
-  RemotePtr browser_manager_;
+  DialogSourcePtr dialogs_;
 };
 
 }  // namespace vantle::browser

@@ -30,15 +30,15 @@ agent::PageScan scan_of(const Json& snapshot);
 Json parse_snapshot(std::string_view file_text);
 
 /// The explanation record: instruction, url, parsed, strategy, query,
-/// resolved, element, anchor, rule, candidates, set_aside, result. Throws
+/// resolved, passed, message (when it fails), element, anchor, rule, candidates, set_aside, result. Throws
 /// BadInput for an instruction that does not parse.
 Json explain(const Json& snapshot, std::u32string_view instruction);
 
 /// The explanation as text for a terminal.
 std::string render(const Json& explanation);
 
-/// `vantle explain SNAPSHOT.json INSTRUCTION`: exit 0 when the instruction
-/// resolves, 1 when it does not, 2 for unreadable or malformed input.
+/// `vantle explain SNAPSHOT.json INSTRUCTION`: exit 0 when the step
+/// passes on the snapshot, 1 when it fails, 2 for unreadable or malformed input.
 cli::Command explain_command();
 
 }  // namespace vantle::explain

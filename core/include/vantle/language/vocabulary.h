@@ -94,11 +94,15 @@ struct State {
   std::u32string_view ending;        ///< "is present"
   std::string_view element_action;   ///< "verify_present"
   std::string_view text_action;      ///< "verify_text_present"; empty when text has no such state
+  std::u32string_view negates = {};  ///< for "is not present": "is present", the state it denies
 };
 /// In the order the endings are listed and tried.
 const std::vector<State>& states();
 /// The row whose element or text action is `action`, or nullptr.
 const State* state_of(std::string_view action);
+/// For a negative check ("verify_not_present"), the check it denies
+/// ("verify_present"); empty for every other action.
+std::string_view negated_action(std::string_view action);
 
 /// A relation phrase: where the wanted element lies from its anchor.
 struct Relation {

@@ -1,0 +1,92 @@
+#include "vantle/agent/navigation.h"
+
+#include <exception>
+#include <string>
+
+#include "vantle/text/text.h"
+
+namespace vantle::agent::navigation {
+
+namespace {
+
+using browser::Json;
+
+// The mark lives on the window, so a new document never carries it. The
+// unload listener is added once per document and reads the current mark.
+const char* const kMarkScript = R"JS((token) => {
+  let state = window.__vantleNavigation;
+  if (!state) {
+    state = window.__vantleNavigation = {token: 0, leaving: false};
+    window.addEventListener('beforeunload', () => { state.leaving = true; }, true);
+    window.addEventListener('pagehide', () => { state.leaving = true; }, true);
+  }
+  state.token = token;
+  state.leaving = false;
+  return true;
+})JS";
+
+// Two task hops first: a form submitted by Enter or a click schedules its
+// navigation as a task, which must get its turn before the answer is read.
+const char* const kStartedScript = R"JS(async (token) => {
+  const hop = () => new Promise((resolve) => setTimeout(resolve, 0));
+  await hop();
+  await hop();
+  const state = window.__vantleNavigation;
+  return !state || state.token !== token || state.leaving;
+})JS";
+
+const char* const kReplacedScript = R"JS((token) => {
+  const state = window.__vantleNavigation;
+  return !state || state.token !== token;
+})JS";
+
+const char* const kNavigationErrors[] = {
+    "execution context was destroyed",
+    "cannot find context with specified id",
+    "frame was detached",
+    "inspected target navigated",
+    "page is navigating",
+    "element is not attached to the dom",
+    "navigation interrupted",
+};
+
+}  // namespace
+
+bool interrupted_by_navigation(std::string_view message) {
+  std::string lower = text::lower(message);
+  for (const char* known : kNavigationErrors) {
+    if (lower.find(known) != std::string::npos) return true;
+  }
+  return false;
+}
+
+void mark(const RemotePtr& page, long token) { page->call("evaluate", {Json(kMarkScript), Json(token)}); }
+
+bool started(const RemotePtr& page, long token) {
+  try {
+    return page->call("evaluate", {Json(kStartedScript), Json(token)})->truthy();
+  } catch (const std::exception& error) {
+    // The old document's context went away while we asked: it navigated.
+    if (interrupted_by_navigation(error.what())) return true;
+    throw;
+  }
+}
+
+void wait_for_commit(const RemotePtr& page, long token, double timeout_ms) {
+  try {
+    page->call("wait_for_function", {Json(kReplacedScript)}, {{"arg", Json(token)}, {"timeout", Json(timeout_ms)}});
+    page->call("wait_for_load_state", {Json("domcontentloaded")}, {{"timeout", Json(timeout_ms)}});
+  } catch (const std::exception&) {
+    // Never committed, or committed while we asked: the next scan decides.
+  }
+}
+
+void wait_for_load(const RemotePtr& page, double timeout_ms) {
+  try {
+    page->call("wait_for_load_state", {Json("load")}, {{"timeout", Json(timeout_ms)}});
+  } catch (const std::exception&) {
+    // A page that never fires load is still worth a scan.
+  }
+}
+
+}  // namespace vantle::agent::navigation

@@ -1,0 +1,144 @@
+#include "vantle/agent/pipeline.h"
+
+#include "vantle/agent/messages.h"
+#include "vantle/agent/resolution.h"
+#include "vantle/agent/web_agent.h"
+#include "vantle/language/vocabulary.h"
+#include "vantle/spatial/resolver.h"
+#include "vantle/text/text.h"
+
+namespace vantle::agent {
+
+namespace {
+
+bool truth(const Json& record, const char* key) {
+  if (!record.is_object()) return false;
+  auto it = record.find(key);
+  return it != record.end() && it->is_boolean() && it->get<bool>();
+}
+
+std::string text_of(const Json& record, const char* key) {
+  if (!record.is_object()) return {};
+  auto it = record.find(key);
+  return it != record.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+bool settled(const Json& result) {
+  if (!truth(result, "resolved")) return false;
+  return !result.contains("verified") || truth(result, "verified");
+}
+
+// The layout resolver finds an element but does not judge its state.
+void judge_state(const std::string& action, Json& result) {
+  if (!truth(result, "resolved") || action.rfind("verify_", 0) != 0) return;
+  const Json& element = result["element"];
+  bool visible = truth(element, "is_visible"), enabled = truth(element, "is_enabled");
+  bool verified = action == "verify_visible"    ? visible
+                  : action == "verify_enabled"  ? enabled
+                  : action == "verify_disabled" ? !enabled
+                                                : true;
+  result["verified"] = verified;
+  result["state"] = Json{{"present", true}, {"visible", visible}, {"enabled", enabled}};
+}
+
+// A heading or plain text is present too, though nothing can be clicked there.
+void text_fallback(const Json& query, const PageScan& scan, Json& result) {
+  std::string action = text_of(query, "action");
+  if (truth(result, "resolved") || (action != "verify_present" && action != "verify_visible")) return;
+  Json text_query = query;
+  text_query["action"] = action == "verify_present" ? "verify_text_present" : "verify_text_visible";
+  Json by_text = resolve_direct(text_query, scan);
+  if (truth(by_text, "resolved")) result = by_text;
+}
+
+std::string wanted_state(const std::string& action) {
+  if (action == "verify_visible" || action == "verify_text_visible") return "visible";
+  if (action == "verify_enabled") return "enabled";
+  if (action == "verify_disabled") return "disabled";
+  return "present";
+}
+
+std::string found_text(const Json& result, const std::string& target) {
+  std::string found = text_of(result["element"], "text");
+  return found.empty() ? target : found;
+}
+
+// The anchor of a position target, as the user wrote it, when the page has
+// nothing by that name.
+std::u32string missing_anchor(const Json& query, const PageScan& scan) {
+  std::u32string target = text::decode(text_of(query, "target"));
+  spatial::ParsedTarget parsed = spatial::parse_target(target, quoted_of(query));
+  if (!parsed.anchor || parsed.anchor->empty()) return {};
+  spatial::Resolver resolver(layout_matrix(scan));
+  if (resolver.find_anchor(*parsed.anchor)) return {};
+  // The resolver reads targets lower-cased; one code point for one, so the
+  // position in the lower-cased target is the position in the written one.
+  std::size_t at = text::lower(target).rfind(*parsed.anchor);
+  return at == std::u32string::npos ? *parsed.anchor : target.substr(at, parsed.anchor->size());
+}
+
+void explain_failure(const std::string& text, const ParsedStep& step, const PageScan& scan, StepResolution& out) {
+  const Json& result = out.result;
+  const std::string action = text_of(out.query, "action");
+  const std::string target = text_of(out.query, "target");
+  if (action == "verify_spatial_text") {
+    const Json& state = result.is_object() ? result.value("state", Json::object()) : Json::object();
+    std::string actual = text_of(state, "actual");
+    out.message = text_message(text, text::encode(step.value.value_or(U"")),
+                               actual.empty() ? "no text in that direction" : actual);
+    return;
+  }
+  if (truth(result, "resolved")) {
+    out.message = state_message(text, found_text(result, target), wanted_state(action));
+    return;
+  }
+  if (out.route == Route::layout) {
+    std::u32string anchor = missing_anchor(out.query, scan);
+    if (!anchor.empty()) {
+      out.near = near_candidates(text::encode(anchor), scan.elements, scan.text_elements);
+      out.message = anchor_message(text, text::encode(anchor), out.near);
+      return;
+    }
+  }
+  Json near_misses = result.is_object() ? result.value("candidates", Json::array()) : Json::array();
+  out.near = near_misses.empty() ? near_candidates(target, scan.elements, scan.text_elements)
+                                 : near_candidates(target, Json::array(), near_misses);
+  out.message = miss_message(text, target, out.near);
+}
+
+}  // namespace
+
+bool looks_at_page(Route route) { return route == Route::direct || route == Route::layout; }
+
+StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan) {
+  StepResolution out;
+  const std::string text = text::encode(instruction);
+  out.route = route(step);
+  Json record = step_record(step);
+  // A negative check passes when the check it denies does not.
+  const std::string positive(language::negated_action(step.action));
+  if (!positive.empty()) record["action"] = positive;
+  out.query = resolver_query(std::move(record), step, out.route);
+  const std::string action = text_of(out.query, "action");
+
+  if (out.route == Route::layout) {
+    out.result = resolve_layout(out.query, scan);
+    judge_state(action, out.result);
+  } else {
+    out.result = resolve_direct(out.query, scan);
+    text_fallback(out.query, scan, out.result);
+  }
+  bool holds = settled(out.result);
+  if (positive.empty()) {
+    out.passed = holds;
+    if (!holds) explain_failure(text, step, scan, out);
+  } else {
+    out.passed = !holds;
+    if (holds)
+      out.message = negative_message(text, found_text(out.result, text_of(out.query, "target")),
+                                     wanted_state(positive));
+  }
+  return out;
+}
+
+}  // namespace vantle::agent
