@@ -1,51 +1,44 @@
 // vantle.engine.strategies.relative_strategy: the relative strategy checks
 // the kinds of its arguments and resolves nothing; spatial targets are
-// resolved by the layout builder and resolver.
+// resolved by the layout builder and resolver. The checks are about Python
+// values, so they live here and the core has no part in this module.
 
 #include <nanobind/nanobind.h>
 
-#include "vantle/spatial/errors.h"
-#include "vantle/strategies/relative_strategy.h"
-
 namespace nb = nanobind;
 using namespace nb::literals;
-using vantle::strategies::Kind;
 
 namespace {
 
-Kind kind_of(nb::handle value) {
+bool is_record(nb::handle value) { return PyDict_Check(value.ptr()); }
+
+bool is_sequence(nb::handle value) {
   PyObject* p = value.ptr();
-  if (PyDict_Check(p)) return Kind::record;
-  if (PySequence_Check(p) && !PyUnicode_Check(p) && !PyBytes_Check(p) && !PyByteArray_Check(p))
-    return Kind::sequence;
-  return Kind::other;
+  return PySequence_Check(p) && !PyUnicode_Check(p) && !PyBytes_Check(p) && !PyByteArray_Check(p);
 }
 
-struct RelativeStrategy {
-  vantle::strategies::RelativeStrategy core;
-};
+void expect(bool holds, const char* name, const char* what) {
+  if (!holds) throw nb::type_error((std::string(name) + " must be " + what).c_str());
+}
+
+struct RelativeStrategy {};
 
 }  // namespace
 
 NB_MODULE(relative_strategy, m) {
   m.doc() = "Relative strategy: resolves instructions using spatial relationships between DOM elements.";
-  nb::register_exception_translator([](const std::exception_ptr& p, void*) {
-    try {
-      std::rethrow_exception(p);
-    } catch (const vantle::spatial::type_error& e) {
-      PyErr_SetString(PyExc_TypeError, e.what());
-    }
-  });
 
   nb::class_<RelativeStrategy>(m, "RelativeStrategy",
                                "Resolves instructions using spatial relationships between DOM elements.")
       .def(nb::init<>())
       .def(
           "resolve",
-          [](const RelativeStrategy& self, nb::handle parsed_instruction, nb::handle matrix,
+          [](const RelativeStrategy&, nb::handle parsed_instruction, nb::handle matrix,
              nb::handle dom_candidates) -> nb::object {
-            // The core never has an answer; its checks are what this call is for.
-            self.core.resolve(kind_of(parsed_instruction), kind_of(matrix), kind_of(dom_candidates));
+            // Nothing is ever resolved here; the checks are what this call is for.
+            expect(is_record(parsed_instruction), "parsed_instruction", "a dict");
+            expect(is_record(matrix), "matrix", "a dict");
+            expect(is_sequence(dom_candidates), "dom_candidates", "a sequence");
             return nb::none();
           },
           "parsed_instruction"_a, "matrix"_a, "dom_candidates"_a,
