@@ -27,6 +27,8 @@ def run(command, **kwargs):
     return done.stdout
 
 
+# Building the wheel recompiles whatever changed since the last build.
+@pytest.mark.timeout(1200)
 @pytest.mark.browser
 def test_the_wheel_installs_and_works_without_a_compiler(tmp_path):
     build, install = [shlex.split(line) for line in readme_blocks("wheel")[0].splitlines()]
