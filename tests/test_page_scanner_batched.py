@@ -13,7 +13,7 @@ from vantle.engine.browser.page_scanner import PageScanner
 
 pytestmark = pytest.mark.browser
 
-PAGES = ["controls", "labels", "spatial", "text", "pointer", "custom", "frames", "broken-pointer", "states"]
+PAGES = ["controls", "labels", "spatial", "text", "pointer", "custom", "frames", "broken-pointer", "states", "shadow"]
 
 
 def assert_same_records(expected, actual, where=""):
@@ -108,7 +108,10 @@ def controls_page(count, seed):
       for (const host of document.querySelectorAll('.shadow-host')) {
         const root = host.attachShadow({mode: 'open'});
         root.innerHTML = '<button>Shadow ' + host.dataset.testid + '</button><span>Shadow text</span>'
-          + '<div style="cursor: pointer">Shadow card</div>';
+          + '<div style="cursor: pointer">Shadow card</div><div class="inner"><b slot="s">Slotted</b></div>';
+        // A shadow root inside a shadow root, showing its light child through a slot.
+        root.querySelector('.inner').attachShadow({mode: 'open'}).innerHTML =
+          '<input aria-label="Nested ' + host.dataset.testid + '"><slot name="s"></slot>';
       }
     </script></body></html>""")
     return "".join(parts)
@@ -128,6 +131,7 @@ def test_batched_scan_of_generated_pages(page, count, seed):
     assert any(not e["is_enabled"] for e in elements) and any(not e["is_visible"] for e in elements)
     assert any(e["bounding_box"]["y"] < 0 for e in elements)  # above the viewport
     assert any(e["bounding_box"]["y"] > 720 for e in elements)  # below the fold
+    assert any(e["attributes"].get("aria-label", "").startswith("Nested host") for e in elements)
 
 
 def test_batched_scan_makes_one_browser_call(open_page):
@@ -163,3 +167,16 @@ def test_scan_mode_setting(open_page, monkeypatch):
     monkeypatch.setenv("VANTLE_SCAN_MODE", "sideways")
     with pytest.raises(ValueError, match="VANTLE_SCAN_MODE"):
         page_scanner.scan_page(page)
+
+
+def test_shadow_roots_nested_and_slotted_content_in_document_order(open_page):
+    elements, texts = compare(open_page("scanner/shadow.html"))
+    names = [e["attributes"].get("aria-label") or e["text"] for e in elements]
+    for inside in ("Shadow sign in", "Nested action", "Card own button"):
+        assert inside in names
+    # Slots show the light children in another order; records keep the document's.
+    assert names.index("Slotted first in the document") < names.index("Slotted second in the document")
+    assert names.index("Before the widgets") < names.index("Shadow sign in") < names.index("After the widgets")
+    shadow_field = next(e for e in elements if e["attributes"].get("id") == "user")
+    assert shadow_field["attributes"].get("_label") == "Shadow user"
+    assert {"Nested text", "Shadow heading"} <= {t["text"] for t in texts}
