@@ -46,6 +46,11 @@ def test_batched_scan_of_each_test_page(open_page, name):
     assert elements or texts
 
 
+@pytest.mark.parametrize("name", ["filters", "icons", "headings"])
+def test_batched_scan_of_realistic_pages(open_page, name):
+    compare(open_page(f"realistic/{name}.html"))
+
+
 def controls_page(count, seed):
     """A page of about `count` controls mixing the cases where the browser's
     own notion of visible, enabled, text and box is easy to get wrong."""

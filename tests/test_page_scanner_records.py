@@ -32,7 +32,7 @@ def test_selectors():
     assert page_scanner.INTERACTABLE_SELECTOR.split(", ")[:7] == [
         "button", "input", "a", "select", "textarea", '[role="button"]', '[role="link"]']
     assert page_scanner.INTERACTABLE_SELECTOR.split(", ")[-3:] == ["img[alt]", "img[data-testid]", "[data-testid]"]
-    assert len(page_scanner.INTERACTABLE_SELECTOR.split(", ")) == 21
+    assert len(page_scanner.INTERACTABLE_SELECTOR.split(", ")) == 22 and "summary" in page_scanner.INTERACTABLE_SELECTOR
     assert page_scanner.TEXT_SELECTOR == ", ".join(page_scanner._TEXT_TAGS)
     assert len(page_scanner.CAPTURED_ATTRIBUTES) == 13 and page_scanner.CAPTURED_ATTRIBUTES[-1] == "alt"
 

@@ -152,7 +152,6 @@ def test_edit_form_fields_by_their_labels(admin):
     assert not _page(admin).locator("#id_in_stock").is_checked()
 
 
-@pytest.mark.xfail(reason="not yet: icon links named by their title", raises=StepFailed, strict=True)
 def test_calendar_icon_and_its_shortcuts(admin):
     admin.run('click "Products"')
     admin.run('click "Folding chair"')

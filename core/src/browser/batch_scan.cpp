@@ -43,13 +43,14 @@ std::string field_label(const Json& sources) {
   return "";
 }
 
-// [visible, enabled, tag, innerText, value, box, captured, data pairs, xpath, label sources]
+// [visible, enabled, tag, innerText, value, box, captured, data pairs, xpath, label sources, icon]
 Json interactable(const Json& f) {
   std::string tag = f.at(2).get<std::string>();
   std::string text = trimmed(f.at(3));
   if (text.empty()) text = trimmed(f.at(4));
   Json attrs = captured(f.at(6), CAPTURED_ATTRIBUTES);
   merge_pairs(attrs, f.at(7));
+  mark_icon(text, attrs, f.at(10));
   if (takes_field_label(tag)) {
     if (auto label = field_label(f.at(9)); !label.empty()) attrs["_label"] = label;
   }

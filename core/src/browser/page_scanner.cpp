@@ -72,7 +72,7 @@ std::optional<Json> PageScanner::interactable_record(const RemotePtr& handle) {
   bool visible = truthy(handle->call_value("is_visible"));
   bool enabled = truthy(handle->call_value("is_enabled"));
   std::string tag = text_of(evaluate(handle, TAG_JS));
-  std::string text = trimmed(handle->call_value("inner_text"));
+  std::string text = trimmed(evaluate(handle, SHOWN_TEXT_JS));
   if (text.empty()) text = trimmed(attribute(handle, "value"));
   Json box = handle->call_value("bounding_box");
   if (empty_box(box)) return std::nullopt;
@@ -80,6 +80,7 @@ std::optional<Json> PageScanner::interactable_record(const RemotePtr& handle) {
     return std::nullopt;
   Json attrs = read_attributes(handle, CAPTURED_ATTRIBUTES);
   merge_data_attributes(handle, attrs);
+  mark_icon(text, attrs, evaluate(handle, ICON_NAME_JS));
   std::string xpath = text_of(evaluate(handle, XPATH_JS));
   if (takes_field_label(tag)) {
     std::string label = get_field_label(handle);
@@ -109,7 +110,7 @@ std::optional<Json> PageScanner::custom_input_record(const RemotePtr& handle, st
   if (!truthy(handle->call_value("is_visible"))) return std::nullopt;
   std::string xpath = text_of(evaluate(handle, XPATH_JS));
   if (!seen.insert(xpath).second) return std::nullopt;
-  std::string text = trimmed(handle->call_value("inner_text"));
+  std::string text = trimmed(evaluate(handle, SHOWN_TEXT_JS));
   std::string label = get_field_label(handle);
   Json attrs = read_attributes(handle, CAPTURED_ATTRIBUTES);
   if (!label.empty()) attrs["_label"] = label;
@@ -152,7 +153,7 @@ Json PageScanner::collect_label_candidates() {
   for (const auto& handle : page_->call("query_selector_all", {Json(LABEL_CANDIDATE_SELECTOR)})->items()) {
     try {
       if (!truthy(handle->call_value("is_visible"))) continue;
-      std::string text = trimmed(handle->call_value("inner_text"));
+      std::string text = trimmed(evaluate(handle, SHOWN_TEXT_JS));
       Json box = handle->call_value("bounding_box");
       if (text.empty() || box.is_null() || text::decode(text).size() > MAX_LABEL_TEXT) continue;
       if (box_of(box).height > MAX_LABEL_HEIGHT) continue;
@@ -180,7 +181,7 @@ Json PageScanner::extract_text_elements() {
 
 std::optional<Json> PageScanner::text_record(const RemotePtr& handle) {
   if (!truthy(handle->call_value("is_visible"))) return std::nullopt;
-  std::string text = trimmed(handle->call_value("inner_text"));
+  std::string text = trimmed(evaluate(handle, SHOWN_TEXT_JS));
   if (text.empty()) return std::nullopt;
   Json box = handle->call_value("bounding_box");
   if (box.is_null()) return std::nullopt;

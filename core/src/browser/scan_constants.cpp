@@ -19,7 +19,8 @@ std::string join(const std::vector<std::string>& parts) {
 std::string interactable_selector() {
   std::vector<std::string> parts = NATIVE_TAGS;
   for (const auto& role : ARIA_ROLES) parts.push_back("[role=\"" + role + "\"]");
-  for (const char* extra : {"img[alt]", "img[data-testid]", "[data-testid]"}) parts.push_back(extra);
+  // a <summary> toggles its <details>: it is clicked like a button
+  for (const char* extra : {"summary", "img[alt]", "img[data-testid]", "[data-testid]"}) parts.push_back(extra);
   return join(parts);
 }
 
@@ -36,7 +37,7 @@ const std::vector<std::string> CAPTURED_ATTRIBUTES = {
 const std::string CUSTOM_INPUT_SELECTOR =
     "span[class*='editable'], div[class*='editable'], span[class*='input'], div[class*='input']";
 const std::vector<std::string> TEXT_TAGS = {"h1", "h2", "h3", "h4", "h5", "h6", "p",  "span",
-                                            "label", "li", "td", "th", "a", "button", "div"};
+                                            "label", "li", "td", "th", "a", "button", "div", "summary"};
 const std::string TEXT_SELECTOR = join(TEXT_TAGS);
 const std::vector<std::string> TEXT_ATTRIBUTES = {"id", "class", "href", "aria-label"};
 const std::string LABEL_CANDIDATE_SELECTOR = "h1, h2, h3, h4, h5, h6, label, div, span, p";
@@ -45,6 +46,8 @@ const std::string TAG_JS = js::tag_name;
 const std::string DATA_ATTRS_JS = js::data_attributes;
 const std::string XPATH_JS = js::element_path;
 const std::string DIRECT_TEXT_JS = js::direct_text;
+const std::string SHOWN_TEXT_JS = js::shown_text;
+const std::string ICON_NAME_JS = js::icon_name;
 const std::string SIBLING_LABEL_JS = js::sibling_label;
 const std::string PARENT_LABEL_JS = js::parent_label;
 // Each label source is sent with the one label-text function bound to it.
@@ -54,6 +57,6 @@ const std::string NATIVE_LABEL_JS =
     std::string("el => (") + js::native_label_text + ")(el, (" + js::label_text + "))";
 // The pointer scan is sent on its own as a function of no arguments.
 const std::string POINTER_SCAN_JS =
-    std::string("() => (") + js::pointer_scan + ")(" + js::element_path + ")";
+    std::string("() => (") + js::pointer_scan + ")((" + js::element_path + "), (" + js::icon_name + "))";
 
 }  // namespace vantle::browser

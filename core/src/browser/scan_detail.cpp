@@ -36,6 +36,12 @@ bool takes_field_label(const std::string& tag) {
   return tag == "input" || tag == "textarea" || tag == "select";
 }
 
+void mark_icon(std::string& text, Json& attrs, const Json& icon) {
+  if (!icon.is_array() || icon.empty()) return;
+  attrs["_icon"] = "true";
+  if (text.empty()) text = trimmed(icon.at(0));
+}
+
 Json descriptor(const std::string& tag, const std::string& text, Json attrs, Json box, bool visible, bool enabled,
                 bool editable, const std::string& xpath) {
   Json d = Json::object();
@@ -75,6 +81,7 @@ Json pointer_records(const Json& raw) {
     Json attrs = Json::object();
     if (item.contains("cls") && truthy(item["cls"])) attrs["class"] = item["cls"];
     if (item.contains("aria") && truthy(item["aria"])) attrs["aria-label"] = item["aria"];
+    if (item.contains("icon") && truthy(item["icon"])) attrs["_icon"] = "true";
     Json box = Json::object();
     box["x"] = item.at("x");
     box["y"] = item.at("y");

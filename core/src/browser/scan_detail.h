@@ -18,6 +18,9 @@ bool empty_box(const Json& box);
 /// True for tags whose field label is looked up from the document.
 bool takes_field_label(const std::string& tag);
 
+/// Marks an icon control (`_icon`) from the icon script's result, and names it
+/// by its icon when it shows no words.
+void mark_icon(std::string& text, Json& attrs, const Json& icon);
 Json descriptor(const std::string& tag, const std::string& text, Json attrs, Json box, bool visible, bool enabled,
                 bool editable, const std::string& xpath);
 Json text_element(const std::string& tag, const std::string& text, bool direct, Json attrs, Json box,

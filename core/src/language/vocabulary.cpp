@@ -103,8 +103,9 @@ const std::vector<TypeWord>& type_words() {
       {U"button", U"button", true},   {U"btn", U"button", true},  {U"link", U"link", true},
       {U"anchor", U"link", false},    {U"input", U"input", true}, {U"field", U"input", true},
       {U"textbox", U"input", true},   {U"select", U"select", true}, {U"dropdown", U"select", true},
+      {U"icon", U"icon", true},
       {U"box", U"", true},            {U"checkbox", U"", true},   {U"radio", U"", true},
-      {U"textarea", U"", true},       {U"area", U"", true},       {U"icon", U"", true},
+      {U"textarea", U"", true},       {U"area", U"", true},
       {U"control", U"", true},        {U"widget", U"", true},     {U"form", U"", true},
       {U"element", U"", true},
   };

@@ -70,6 +70,7 @@ Element element_from_json(const Json& record) {
     e.attributes.aria_label = text_of(*attrs, "aria-label");
     e.attributes.placeholder = text_of(*attrs, "placeholder");
     e.attributes.name = text_of(*attrs, "name");
+    e.attributes.icon = find(*attrs, "_icon") != nullptr;
   }
   if (const Json* enabled = find(record, "is_enabled")) e.is_enabled = !is_empty(*enabled);
   e.xpath = text::encode(text_of(record, "xpath"));

@@ -19,6 +19,11 @@ std::u32string element_type(const Element& element) {
   return element.tag;
 }
 
+bool is_of_type(const Entry& entry, std::u32string_view type) {
+  if (type == U"icon") return !entry.is_anchor_only && entry.element.attributes.icon;
+  return entry.element_type && *entry.element_type == type;
+}
+
 std::u32string searchable(const Element& element) {
   const auto& a = element.attributes;
   std::vector<std::u32string> parts;

@@ -219,7 +219,7 @@ Entries Resolver::pool(const Entry& anchor, const std::optional<std::u32string>&
   for (size_t i = 0; i < matrix_.size(); ++i) {
     const Entry& e = matrix_[i];
     if (index(e) == anchor_index || e.is_anchor_only) continue;
-    if (type && e.element_type != *type) continue;
+    if (type && !is_of_type(e, *type)) continue;
     typed.push_back(&e);
     at.push_back(i);
   }
@@ -268,7 +268,7 @@ Resolution Resolver::resolve_ordinal(long long ordinal, const std::optional<std:
   std::vector<size_t> at;
   for (size_t i = 0; i < matrix_.size(); ++i) {
     const Entry& e = matrix_[i];
-    if (e.is_anchor_only || (type_filter && e.element_type != *type_filter)) continue;
+    if (e.is_anchor_only || (type_filter && !is_of_type(e, *type_filter))) continue;
     candidates.push_back(&e);
     at.push_back(i);
   }

@@ -147,14 +147,19 @@ bool is_text_only(std::u32string_view tag) {
 }
 
 std::vector<const Element*> in_direction(std::u32string_view direction, const Element& anchor,
-                                         bool use_tree, const Elements& text_elements) {
+                                         bool use_tree, const Elements& text_elements, const Elements& dom_elements) {
   const Band band = band_of(anchor);
   std::vector<std::pair<double, const Element*>> pairs;
-  for (const auto& el : text_elements) {
-    if (el.same_record(anchor) || !is_text_only(el.tag) || !placed(el)) continue;
-    if (use_tree && dom_distance(anchor.xpath, el.xpath) > DOM_DISTANCE_THRESHOLD) continue;
+  auto consider = [&](const Element& el) {
+    if (el.same_record(anchor) || !placed(el)) return;
+    if (use_tree && dom_distance(anchor.xpath, el.xpath) > DOM_DISTANCE_THRESHOLD) return;
     if (auto d = distance_in(direction, band, centre(el))) pairs.emplace_back(*d, &el);
-  }
+  };
+  for (const auto& el : text_elements)
+    if (is_text_only(el.tag)) consider(el);
+  // A drop-down is read where it stands: its record's text is its chosen option.
+  for (const auto& el : dom_elements)
+    if (el.tag == U"select") consider(el);
   std::stable_sort(pairs.begin(), pairs.end(),
                    [](const auto& a, const auto& b) { return detail::less_nan_last(a.first, b.first); });
   std::vector<const Element*> out;
@@ -203,7 +208,7 @@ Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_vi
                           expecting(expected, U"anchor '" + anchor_text + U"' not found"));
 
   const Element* anchor = smallest(anchors.found);
-  auto candidates = in_direction(direction, *anchor, anchors.from_text, text_elements);
+  auto candidates = in_direction(direction, *anchor, anchors.from_text, text_elements, dom_elements);
   if (candidates.empty())
     return spatial_result(true, false, anchor,
                           expecting(expected, U"no element " + std::u32string(direction) + U" of '" +

@@ -45,6 +45,11 @@ extern const std::string TAG_JS;
 extern const std::string DATA_ATTRS_JS;
 extern const std::string XPATH_JS;
 extern const std::string DIRECT_TEXT_JS;
+/// innerText, except that a drop-down shows only its chosen option; fails
+/// outside HTML as innerText does.
+extern const std::string SHOWN_TEXT_JS;
+/// [name] for a control that shows an icon and no words, else null.
+extern const std::string ICON_NAME_JS;
 extern const std::string SIBLING_LABEL_JS;
 extern const std::string PARENT_LABEL_JS;
 /// The texts of the elements aria-labelledby names, joined; null when none.

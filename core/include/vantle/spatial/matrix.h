@@ -14,6 +14,8 @@ namespace vantle::spatial {
 /// as empty text.
 struct Attributes {
   std::u32string role, type, label, aria_label, placeholder, name;
+  /// A control that shows an icon and no words (the scan's `_icon`).
+  bool icon = false;
 };
 
 /// An element descriptor or a text element, as far as layout needs it.
@@ -57,6 +59,9 @@ inline constexpr TagType TAG_TO_TYPE[] = {
 /// The element type of an interactable element: its ARIA role when that names
 /// a control, "button" for submit-like inputs, else by tag.
 std::u32string element_type(const Element& element);
+/// Whether an entry is of an element type: "icon" takes any icon control,
+/// whatever its tag, since a cog may be a button, a link or a span.
+bool is_of_type(const Entry& entry, std::u32string_view type);
 /// Text, label, aria-label, placeholder and name, non-empty ones joined by spaces.
 std::u32string searchable(const Element& element);
 

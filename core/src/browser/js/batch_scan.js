@@ -16,8 +16,6 @@
 // scripts this scan shares with the element-by-element scan, so each of those
 // is written once.
 parts => {
-  const XHTML = 'http://www.w3.org/1999/xhtml';
-  const innerTextGetter = Object.getOwnPropertyDescriptor(HTMLElement.prototype, 'innerText').get;
   const getAttr = Element.prototype.getAttribute;
   const hasAttr = Element.prototype.hasAttribute;
   const matches = Element.prototype.matches;
@@ -55,11 +53,14 @@ parts => {
       return fact;
     };
   };
-  const textOnce = once(el => innerTextGetter.call(el));
-  const innerText = el => {
-    if (el.namespaceURI !== XHTML) throw new Error('Node is not an HTMLElement');
-    return textOnce(el);
-  };
+  // Elements holding a drop-down, found once, so that reading shown text
+  // searches only their subtrees.
+  const holders = new Set();
+  for (const el of all) {
+    if (el.tagName !== 'SELECT') continue;
+    for (let p = el.parentElement; p && !holders.has(p); p = p.parentElement) holders.add(p);
+  }
+  const innerText = once(el => parts.shownText(el, holders));
   const boxOf = once(el => {
     if (rectsOf.call(el).length === 0) return null;
     const r = rectOf.call(el);
@@ -336,7 +337,7 @@ parts => {
     if (!b || b[2] <= 0 || b[3] <= 0) continue;
     if (!v && !attr(el, 'aria-label') && !attr(el, 'title')) continue;
     out.i.push([v, e, tag, text, value, b, attrsOf(el, parts.captured), dataAttrs(el), xpathOf(el),
-      labelled.has(tag) ? labelFacts(el) : null]);
+      labelled.has(tag) ? labelFacts(el) : null, parts.iconName(el)]);
   }
   for (const el of queryAll(parts.custom)) {
     const b = boxOf(el);
@@ -346,7 +347,7 @@ parts => {
     out.c.push([el.tagName.toLowerCase(), attr(el, 'class'), b, xpathOf(el), text,
       text === null ? null : attrsOf(el, parts.captured), text === null ? null : labelFacts(el)]);
   }
-  try { out.p = parts.pointerScan(parts.elementPath); } catch (err) { out.p = null; }
+  try { out.p = parts.pointerScan(parts.elementPath, parts.iconName); } catch (err) { out.p = null; }
   for (const el of queryAll(parts.candidates)) {
     if (!visible(el)) continue;
     let text;

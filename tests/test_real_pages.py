@@ -1,0 +1,85 @@
+"""Steps a tester writes against pages built like common applications: a
+disclosure sidebar, labelled and unlabelled drop-downs, icon controls and
+headings that span the page. Each step must reach the element a person means."""
+
+import pytest
+
+from vantle import WebAgent
+
+pytestmark = pytest.mark.browser
+
+
+@pytest.fixture(scope="module")
+def agent():
+    with WebAgent(screenshots=False, timeout_ms=2500) as agent:
+        yield agent
+
+
+@pytest.fixture
+def on(agent, server):
+    def _open(name):
+        agent.run(f"navigate {server}/realistic/{name}")
+        return agent
+
+    return _open
+
+
+def log(agent):
+    return agent.page.locator("#log").inner_text()
+
+
+class TestDisclosure:
+    def test_a_summary_is_clicked_by_its_text(self, on):
+        agent = on("filters.html")
+        agent.run('click "Advanced"')
+        assert log(agent) == "closed Advanced"
+        agent.run('click "Closed group"')
+        agent.run('click "Hidden inside"')
+        assert log(agent) == "inside"
+
+    def test_a_summary_anchors_what_lies_below_it(self, on):
+        agent = on("filters.html")
+        agent.run('click "No" below "Advanced"')
+        assert log(agent) == "no"
+
+
+class TestDropDownShowsItsChoice:
+    @pytest.mark.parametrize("step", ['extract text from "Country"', 'extract text right of "Country"',
+                                      'extract text right of "Country:"'])
+    def test_reading_a_drop_down_gives_its_chosen_option(self, on, step):
+        assert on("filters.html").run(step) == "Canada"
+
+    def test_verify_text_right_of_a_label_reads_the_chosen_option(self, on):
+        agent = on("filters.html")
+        assert agent.run('verify text right of "Country:" is Canada') is True
+
+    def test_an_unlabelled_drop_down_anchors_by_what_it_shows(self, on):
+        agent = on("filters.html")
+        agent.run('type lamp into field right of "contains"')
+        assert agent.page.locator("#value").input_value() == "lamp"
+
+    def test_options_not_chosen_do_not_name_the_drop_down(self, on):
+        agent = on("filters.html")
+        agent.run('click "Price"')
+        assert log(agent) == "sorted by price"
+        assert agent.page.locator("#country").input_value() == "Canada"
+
+
+class TestIcons:
+    @pytest.mark.parametrize("step, said", [
+        ('click "Choose a date"', "calendar"),  # a title on the icon inside the link
+        ('click "Close"', "closed"),  # an SVG <title>
+        ('click "Delete"', "deleted"),  # an aria-label on an icon-font glyph
+        ('click "Favourite"', "favourite"),  # a pointer-cursor element holding only an icon
+    ])
+    def test_an_icon_control_is_named_by_its_icon(self, on, step, said):
+        agent = on("icons.html")
+        agent.run(step)
+        assert log(agent) == said
+
+    @pytest.mark.parametrize("header", ["Status", "Added"])
+    def test_icon_right_of_a_header_is_that_headers_icon(self, on, header):
+        agent = on("icons.html")
+        agent.run(f'click icon right of "{header}"')
+        assert log(agent) == f"menu of {header.lower()}"
+
