@@ -190,6 +190,16 @@ class TestFindAnchor:
         label, field = txt("Country:", w=70), el("input", x=80, _label="Country:")
         assert resolve("input right of Country", [field], [label])["element"] is field
 
+    def test_relations_measure_from_the_words_of_a_wide_block(self):
+        heading = txt("Order summary", x=0, y=0, w=900, h=30)
+        heading["attributes"]["_text_box"] = "8,4,120,22"
+        under_words, far_right = el(text="Details", x=10, y=60), el(text="Edit", x=800, y=40)
+        assert resolve("button below Order summary", [under_words, far_right], [heading])["element"] is under_words
+        line = txt("Group by: daily weekly", x=0, y=100, w=900, h=20)
+        line["attributes"]["_text_box"] = "0,100,70,20"
+        weekly = el("a", text="weekly", x=130, y=100)
+        assert resolve("weekly right of Group by:", [weekly], [line])["element"] is weekly
+
     def test_signature_is_no_prefix_of_sign(self):
         assert self.anchor([el(text="Signature")], phrase="sign") is None
 

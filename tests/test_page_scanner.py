@@ -179,7 +179,9 @@ def test_text_wrappers(scan):
 
 def test_text_element_records(scan):
     _, texts = scan("scanner/text.html")
-    assert by_id(texts, "empty-class")["attributes"] == {
+    attributes = dict(by_id(texts, "empty-class")["attributes"])
+    assert float(attributes.pop("_text_box").split(",")[2]) < by_id(texts, "empty-class")["bounding_box"]["width"]
+    assert attributes == {
         "id": "empty-class", "class": "", "aria-label": "note", "data-k": "v"}
     home = next(t for t in texts if t["tag"] == "a")
     assert home["attributes"] == {"href": "/home", "data-nav": "main"}
@@ -368,3 +370,15 @@ def test_field_labels_agree_with_the_browsers_accessible_names(open_page, ident,
     assert by_id(elements, ident)["attributes"]["_label"] == label
     found = page.get_by_role(role, name=label, exact=True)
     assert ident in [found.nth(i).get_attribute("id") for i in range(found.count())]
+
+
+def test_a_blocks_own_words_are_kept_beside_its_box(scan):
+    _, texts = scan("realistic/headings.html")
+    heading = next(t for t in texts if t["text"] == "Order summary")
+    x, y, w, h = map(float, heading["attributes"]["_text_box"].split(","))
+    box = heading["bounding_box"]
+    assert box["x"] <= x and w < box["width"] / 3 and box["y"] <= y <= y + h <= box["y"] + box["height"] + 0.5
+    group = next(t for t in texts if t["text"].startswith("Group by:"))
+    assert float(group["attributes"]["_text_box"].split(",")[2]) < 100
+    link = next(t for t in texts if t["text"] == "weekly")
+    assert "_text_box" not in link["attributes"]  # an inline element's box is its words

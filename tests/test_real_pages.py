@@ -83,3 +83,15 @@ class TestIcons:
         agent.run(f'click icon right of "{header}"')
         assert log(agent) == f"menu of {header.lower()}"
 
+
+class TestMeasuredFromTheWords:
+    def test_text_below_a_full_width_heading_is_the_line_under_its_words(self, on):
+        assert on("headings.html").run('extract text below "Order summary"') == "2 items, total $125.00"
+
+    def test_links_after_a_label_in_its_line_are_right_of_it(self, on):
+        agent = on("headings.html")
+        agent.run('click "weekly" right of "Group by:"')
+        assert log(agent) == "weekly"
+
+    def test_a_column_cell_wider_than_its_header_is_below_it(self, on):
+        assert on("headings.html").run('extract text below "name"') == "Brass lamp with a long name"

@@ -9,6 +9,7 @@
 #include "common/convert.h"
 #include "vantle/spatial/errors.h"
 #include "vantle/spatial/matrix.h"
+#include "vantle/text/text.h"
 
 namespace vantle::py::spatial_records {
 
@@ -83,6 +84,14 @@ inline nb::handle attributes(nb::handle element) {
   return dict_or_null(item(element, "attributes"), "'attributes'");
 }
 
+/// The scan's marks beside the attributes: an icon control, and where a
+/// block's own words sit.
+inline void read_marks(nb::handle attrs, sp::Element& e) {
+  if (!attrs.is_valid()) return;
+  e.attributes.icon = item(attrs, "_icon").is_valid();
+  if (auto words = text(attrs, "_text_box"); !words.empty()) e.text_box = sp::box_from_text(vantle::text::encode(words));
+}
+
 /// The fields of an element descriptor that typing and searching read.
 inline sp::Element descriptor(nb::handle element) {
   sp::Element e;
@@ -95,6 +104,7 @@ inline sp::Element descriptor(nb::handle element) {
   e.attributes.aria_label = text(attrs, "aria-label");
   e.attributes.placeholder = text(attrs, "placeholder");
   e.attributes.name = text(attrs, "name");
+  read_marks(attrs, e);
   e.is_enabled = truth(element, "is_enabled", true);
   return e;
 }
@@ -119,6 +129,7 @@ inline sp::Element text_element(nb::handle element) {
   e.tag = text(element, "tag");
   e.text = text(element, "text");
   e.attributes.label = text(attributes(element), "_label");
+  read_marks(attributes(element), e);
   return e;
 }
 
@@ -172,6 +183,7 @@ inline sp::Entry entry(nb::handle e) {
     out.element.attributes.aria_label = text(attrs, "aria-label");
     out.element.attributes.label = text(attrs, "_label");
     out.element.attributes.placeholder = text(attrs, "placeholder");
+    read_marks(attrs, out.element);
     nb::handle xpath = item(element, "xpath");
     if (xpath.is_valid() && !xpath.is_none()) {
       if (!PyUnicode_Check(xpath.ptr())) throw nb::type_error("'xpath' must be a str");

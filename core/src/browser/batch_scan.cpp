@@ -91,7 +91,7 @@ Json label_candidates(const Json& facts) {
   return out;
 }
 
-// [tag, innerText, box, xpath, text attributes, data pairs, has direct text]
+// [tag, innerText, box, xpath, text attributes, data pairs, has direct text, words' box]
 Json text_candidates(const Json& facts) {
   Json out = Json::array();
   for (const Json& f : facts) {
@@ -99,6 +99,7 @@ Json text_candidates(const Json& facts) {
     if (text.empty()) continue;
     Json attrs = captured(f.at(4), TEXT_ATTRIBUTES);
     merge_pairs(attrs, f.at(5));
+    mark_text_box(attrs, f.at(7));
     out.push_back(text_element(f.at(0).get<std::string>(), text, truthy(f.at(6)), std::move(attrs),
                                box_record(f.at(2)), f.at(3).get<std::string>()));
   }

@@ -189,6 +189,7 @@ std::optional<Json> PageScanner::text_record(const RemotePtr& handle) {
   std::string xpath = text_of(evaluate(handle, XPATH_JS));
   Json attrs = read_attributes(handle, TEXT_ATTRIBUTES);
   merge_data_attributes(handle, attrs);
+  mark_text_box(attrs, evaluate(handle, TEXT_BOX_JS));
   bool direct = truthy(evaluate(handle, DIRECT_TEXT_JS));
   return text_element(tag, text, direct, std::move(attrs), std::move(box), xpath);
 }

@@ -42,6 +42,10 @@ void mark_icon(std::string& text, Json& attrs, const Json& icon) {
   if (text.empty()) text = trimmed(icon.at(0));
 }
 
+void mark_text_box(Json& attrs, const Json& box) {
+  if (box.is_string()) attrs["_text_box"] = box;
+}
+
 Json descriptor(const std::string& tag, const std::string& text, Json attrs, Json box, bool visible, bool enabled,
                 bool editable, const std::string& xpath) {
   Json d = Json::object();

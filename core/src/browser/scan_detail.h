@@ -21,6 +21,9 @@ bool takes_field_label(const std::string& tag);
 /// Marks an icon control (`_icon`) from the icon script's result, and names it
 /// by its icon when it shows no words.
 void mark_icon(std::string& text, Json& attrs, const Json& icon);
+/// Keeps where an element's own words sit (`_text_box`), when the script found
+/// them smaller than its box: spatial steps measure from the words.
+void mark_text_box(Json& attrs, const Json& box);
 Json descriptor(const std::string& tag, const std::string& text, Json attrs, Json box, bool visible, bool enabled,
                 bool editable, const std::string& xpath);
 Json text_element(const std::string& tag, const std::string& text, bool direct, Json attrs, Json box,

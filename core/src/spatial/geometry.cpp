@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,19 @@ Number plus(Number a, Number b) { return {a.value + b.value, a.integral && b.int
 Number plus_half(Number a, Number b) { return {a.value + b.value / 2, false}; }
 
 }  // namespace
+
+std::optional<Box> box_from_text(std::string_view text) {
+  std::string s(text);
+  double v[4];
+  const char* at = s.c_str();
+  for (int i = 0; i < 4; ++i) {
+    char* end = nullptr;
+    v[i] = std::strtod(at, &end);
+    if (end == at || !std::isfinite(v[i]) || (i < 3 ? *end != ',' : *end != '\0')) return std::nullopt;
+    at = end + 1;
+  }
+  return Box{Number{v[0], false}, Number{v[1], false}, Number{v[2], false}, Number{v[3], false}};
+}
 
 Position position_of(const Box& box) {
   Position p;

@@ -71,6 +71,7 @@ Element element_from_json(const Json& record) {
     e.attributes.placeholder = text_of(*attrs, "placeholder");
     e.attributes.name = text_of(*attrs, "name");
     e.attributes.icon = find(*attrs, "_icon") != nullptr;
+    e.text_box = box_from_text(text::encode(text_of(*attrs, "_text_box")));
   }
   if (const Json* enabled = find(record, "is_enabled")) e.is_enabled = !is_empty(*enabled);
   e.xpath = text::encode(text_of(record, "xpath"));
@@ -83,7 +84,10 @@ Element text_element_from_json(const Json& record) {
   e.bounding_box = box_of(record);
   e.tag = text_of(record, "tag");
   e.text = text_of(record, "text");
-  if (const Json* attrs = attributes_of(record)) e.attributes.label = text_of(*attrs, "_label");
+  if (const Json* attrs = attributes_of(record)) {
+    e.attributes.label = text_of(*attrs, "_label");
+    e.text_box = box_from_text(text::encode(text_of(*attrs, "_text_box")));
+  }
   e.xpath = text::encode(text_of(record, "xpath"));
   return e;
 }

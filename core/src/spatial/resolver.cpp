@@ -110,9 +110,13 @@ bool known_strategy(std::u32string_view s) {
 
 }  // namespace
 
-Entries rank(const Entries& candidates, const Entry& anchor, const std::optional<std::u32string>& strategy,
+Entries rank(const Entries& candidates, const Entry& placed_anchor, const std::optional<std::u32string>& strategy,
              std::optional<long long> ordinal) {
   if (!strategy || !known_strategy(*strategy)) return {};
+  // Measured from the anchor's words where they sit inside a wider block, as
+  // the eye measures from a heading's words, not from the page-wide block.
+  Entry anchor = placed_anchor;
+  if (anchor.element.text_box) anchor.position = position_of(*anchor.element.text_box);
   const std::u32string& s = *strategy;
   Entries kept = filter_by_relation(candidates, anchor, s);
   if (s == U"next_to" || s == U"left" || s == U"right")

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "direct_util.h"
+#include "vantle/spatial/geometry.h"
 #include "vantle/strategies/direct_strategy.h"
 #include "vantle/language/vocabulary.h"
 #include "vantle/text/text.h"
@@ -119,6 +120,19 @@ struct Band {
 };
 
 Band band_of(const Element& anchor) {
+  // Measured from the anchor's own words when they sit inside a wider block.
+  if (const auto* words = anchor.attribute(U"_text_box")) {
+    if (auto box = spatial::box_from_text(text::encode(*words))) {
+      Band band{};
+      band.x = box->x->value;
+      band.x2 = band.x + box->width->value;
+      band.y = box->y->value;
+      band.y2 = band.y + box->height->value;
+      band.cx = (band.x + band.x2) / 2;
+      band.cy = (band.y + band.y2) / 2;
+      return band;
+    }
+  }
   const auto& b = anchor.bounding_box;
   Band band{};
   band.x = coordinate(anchor, b.x, "x");
@@ -132,9 +146,14 @@ Band band_of(const Element& anchor) {
 
 /// The distance of a centre in `direction` from the anchor, or nothing when
 /// the centre lies elsewhere.
-std::optional<double> distance_in(std::u32string_view direction, const Band& a, Centre c) {
+std::optional<double> distance_in(std::u32string_view direction, const Band& a, const Element& el) {
+  const Centre c = centre(el);
   const bool in_row = a.y <= c.y && c.y <= a.y2;
-  const bool in_column = a.x <= c.x && c.x <= a.x2;
+  // A column's cell may start at its header's left edge or be wider than the
+  // header: any horizontal overlap puts it in the column.
+  const double x = coordinate(el, el.bounding_box.x, "x");
+  const double x2 = x + coordinate(el, el.bounding_box.width, "width");
+  const bool in_column = x < a.x2 && a.x < x2;
   if (direction == U"right" && c.x > a.cx && in_row) return std::abs(c.x - a.cx);
   if (direction == U"left" && c.x < a.cx && in_row) return std::abs(c.x - a.cx);
   if (direction == U"below" && c.y > a.cy && in_column) return std::abs(c.y - a.cy);
@@ -153,7 +172,7 @@ std::vector<const Element*> in_direction(std::u32string_view direction, const El
   auto consider = [&](const Element& el) {
     if (el.same_record(anchor) || !placed(el)) return;
     if (use_tree && dom_distance(anchor.xpath, el.xpath) > DOM_DISTANCE_THRESHOLD) return;
-    if (auto d = distance_in(direction, band, centre(el))) pairs.emplace_back(*d, &el);
+    if (auto d = distance_in(direction, band, el)) pairs.emplace_back(*d, &el);
   };
   for (const auto& el : text_elements)
     if (is_text_only(el.tag)) consider(el);

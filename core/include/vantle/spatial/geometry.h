@@ -40,6 +40,9 @@ struct Position {
   double get(Coord c) const;
 };
 
+/// A box written "x,y,width,height", as the scan keeps a text's own extent;
+/// nothing when the text is not four numbers.
+std::optional<Box> box_from_text(std::string_view text);
 /// The position record of a bounding box.
 Position position_of(const Box& box);
 

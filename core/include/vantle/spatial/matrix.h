@@ -23,6 +23,8 @@ struct Element {
   std::u32string tag, text;
   /// Absent when the element has no usable box; such an element is not placed.
   std::optional<Box> bounding_box;
+  /// Where its own words sit, when smaller than its box (the scan's `_text_box`).
+  std::optional<Box> text_box;
   Attributes attributes;
   bool is_enabled = true;
   std::string xpath;

@@ -363,7 +363,8 @@ parts => {
     if (!text) continue;
     const b = boxOf(el);
     if (!b) continue;
-    out.t.push([el.tagName.toLowerCase(), text, b, xpathOf(el), attrsOf(el, parts.textAttributes), dataAttrs(el), directText(el)]);
+    out.t.push([el.tagName.toLowerCase(), text, b, xpathOf(el), attrsOf(el, parts.textAttributes), dataAttrs(el), directText(el),
+      parts.textBox(el)]);
   }
   return JSON.stringify(out);
 }
