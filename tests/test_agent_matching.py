@@ -129,3 +129,25 @@ class TestRichEditors:
         agent = page("editors.html")
         agent.run('type Report into "Title"')
         assert live(agent).input_value("#plain") == "Report"
+
+
+@pytest.mark.parametrize(
+    "instruction, attribute",
+    [('click "product-filter"', "class"), ('click "menu-filter"', "id"), ('click "Shoes"', None)],
+)
+def test_a_match_through_attribute_noise_is_named_in_the_step_and_in_explain(page, instruction, attribute):
+    from vantle._explain import explain, render
+
+    agent = page("names.html")
+    agent.run(instruction)
+    step = agent._steps[-1]
+    seen = agent._last_resolution
+    explained = explain({"url": agent.page.url, "elements": seen["elements"],
+                         "text_elements": seen["text_elements"]}, instruction)
+    if attribute is None:
+        assert "message" not in step and "matched_through" not in explained
+        return
+    note = f"matched only through its '{attribute}' attribute, not by a name on the page"
+    assert step["status"] == "passed" and step["message"] == note
+    assert explained["matched_through"] == attribute
+    assert "Note:        " + note in render(explained)

@@ -77,6 +77,16 @@ std::u32string missing_anchor(const Json& query, const PageScan& scan) {
   return at == std::u32string::npos ? *parsed.anchor : target.substr(at, parsed.anchor->size());
 }
 
+// The attribute a resolved element matched through, when that is not a name a
+// person sees or hears.
+std::string noise_match(const Json& query, const Json& result) {
+  const Json* element = result.is_object() && result.contains("element") ? &result["element"] : nullptr;
+  if (!element || !element->is_object()) return {};
+  std::string source = matched_attribute(query, *element);
+  if (source.empty() || strategies::direct::is_name_source(text::decode(source))) return {};
+  return source;
+}
+
 void explain_failure(const std::string& text, const ParsedStep& step, const PageScan& scan, StepResolution& out) {
   const Json& result = out.result;
   const std::string action = text_of(out.query, "action");
@@ -108,6 +118,10 @@ void explain_failure(const std::string& text, const ParsedStep& step, const Page
 
 }  // namespace
 
+std::string matched_through_note(const std::string& attribute) {
+  return "matched only through its '" + attribute + "' attribute, not by a name on the page";
+}
+
 bool looks_at_page(Route route) { return route == Route::direct || route == Route::layout; }
 
 StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan) {
@@ -129,6 +143,7 @@ StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& s
     text_fallback(out.query, scan, out.result);
   }
   bool holds = settled(out.result);
+  if (out.route == Route::direct && holds) out.matched_through = noise_match(out.query, out.result);
   if (positive.empty()) {
     out.passed = holds;
     if (!holds) explain_failure(text, step, scan, out);

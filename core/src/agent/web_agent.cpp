@@ -79,7 +79,10 @@ Json WebAgent::run(std::u32string_view instruction) {
   auto stamp = [&timer](Json step) { return timer.stamp(std::move(step)); };
   try {
     Json value = execute(instruction, text);
-    record_step_(timer.stamp(passed_step(text)));
+    Json step = passed_step(text);
+    if (last_resolution_ && !last_resolution_->matched_through.empty())
+      step["message"] = matched_through_note(last_resolution_->matched_through);
+    record_step_(timer.stamp(std::move(step)));
     return value;
   } catch (const StepFailure& failure) {
     fail(text, failure.what(), failure.cause(), stamp);

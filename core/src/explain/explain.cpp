@@ -102,6 +102,7 @@ Json explain(const Json& snapshot, std::u32string_view instruction) {
   out["resolved"] = truth(result, "resolved");
   out["passed"] = step_result.passed;
   if (!step_result.passed) out["message"] = step_result.message;
+  if (!step_result.matched_through.empty()) out["matched_through"] = step_result.matched_through;
   out["element"] = result.value("element", Json(nullptr));
   Ranking ranking = route == agent::Route::layout ? rank_layout(query, scan) : rank_direct(query, result, scan);
   out["anchor"] = ranking.anchor;
@@ -185,6 +186,8 @@ std::string render(const Json& e) {
   if (result.contains("extracted")) out += "Extracted:   " + text::quoted(field(result, "extracted")) + "\n";
   if (e.contains("message")) out += "Verdict:     fails: " + field(e, "message") + "\n";
   else out += "Verdict:     passes\n";
+  if (e.contains("matched_through"))
+    out += "Note:        " + agent::matched_through_note(field(e, "matched_through")) + "\n";
   if (e["resolved"].get<bool>()) {
     out += "Result:      resolved\nElement:\n" + element_block(e["element"]);
   } else {

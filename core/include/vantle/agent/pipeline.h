@@ -27,7 +27,14 @@ struct StepResolution {
   std::string message;
   /// What came closest when nothing matched, closest first.
   std::vector<std::string> near;
+  /// The attribute the element matched through when it matched by no name a
+  /// person reads (its id, class, type, name or data-*); empty otherwise.
+  std::string matched_through;
 };
+
+/// The note a passing step carries when its element matched only through
+/// `attribute`: such a match may not be the element the author meant.
+std::string matched_through_note(const std::string& attribute);
 
 /// True for the routes whose steps look for something on the page.
 bool looks_at_page(Route route);
