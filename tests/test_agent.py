@@ -143,6 +143,12 @@ class TestDialogs:
         assert agent.run("accept dialog") == "Saved"
         assert agent.run('verify text "Alert closed" is present') is True
 
+    def test_dialog_text_is_compared_with_typography_folded(self, on):
+        agent = on("dialogs.html")
+        self.click_opening(agent, "Curly alert")
+        assert agent.run("verify dialog says \"You're all set - order placed\"") is True
+        agent.run("accept dialog")
+
     @pytest.mark.parametrize("answer, shown", [("accept", "Confirmed"), ("dismiss", "Cancelled")])
     def test_confirm_gets_the_answer(self, on, answer, shown):
         agent = on("dialogs.html")

@@ -96,3 +96,6 @@ def test_near_miss_ranking_and_fragments():
     # Two shared words beat one; no bare digits; nothing unrelated.
     assert near == ["Order 15 shipped", "Order 1", "Orders"]
     assert _agent._near_candidates("Go!", [element("Go")], []) == ["Go"]
+    # A typed apostrophe is the typographic one: that text is nearest.
+    typographic = [element("Dont stop"), element("Don\u2019t stop")]
+    assert _agent._near_candidates("Don't stop", typographic, [])[0] == "Don\u2019t stop"

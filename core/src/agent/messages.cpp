@@ -110,7 +110,7 @@ Nearness nearness(const std::u32string& target, const std::u32string& candidate)
 
 std::vector<std::string> near_candidates(std::string_view target, const Json& elements,
                                          const Json& text_elements, std::size_t limit) {
-  std::u32string wanted = text::lower(text::decode(text::strip(target)));
+  std::u32string wanted = text::fold(text::decode(text::strip(target)));
   if (wanted.empty()) return {};
   std::vector<std::pair<Nearness, std::string>> scored;
   std::set<std::string> seen;
@@ -120,7 +120,7 @@ std::vector<std::string> near_candidates(std::string_view target, const Json& el
       std::string name = surface(element);
       if (name.empty() || !seen.insert(name).second) continue;
       // Long blocks of text say little about a near miss; compare their start.
-      Nearness n = nearness(wanted, text::lower(text::decode(name)).substr(0, kComparedLength));
+      Nearness n = nearness(wanted, text::fold(text::decode(name)).substr(0, kComparedLength));
       if (n.worth_showing) scored.emplace_back(n, name);
     }
   }

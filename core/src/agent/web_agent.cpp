@@ -158,7 +158,7 @@ Json WebAgent::run_dialog_step(const ParsedStep& step, const std::string& text) 
   if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit));
   if (action != "verify_dialog") return *message;
   std::string expected = text::encode(step.value.value_or(U""));
-  if (!text::contains(text::lower(text::decode(*message)), text::lower(text::decode(expected))))
+  if (!text::contains(text::fold(text::decode(*message)), text::fold(text::decode(expected))))
     throw StepFailure(dialog_text_message(text, expected, *message));
   return true;
 }
