@@ -419,14 +419,17 @@ NB_MODULE(_agent, m) {
       .def(
           "__init__",
           [](PyWebAgent* self, nb::object url, bool screenshots, bool headless, double timeout_ms,
-             nb::object browser_path, nb::object ws_endpoint, double slow_mo, nb::object context) {
+             nb::object browser_path, nb::object ws_endpoint, double slow_mo, nb::object context,
+             std::vector<std::string> file_roots) {
             nb::object manager = nb::cast(
                 make_manager(browser_options(headless, browser_path, ws_endpoint, timeout_ms, slow_mo, context)));
             PyBrowserManager& pm = nb::cast<PyBrowserManager&>(manager);
             pm.core->start();
-            agent::EnginePtr engine = agent::page_engine(pm.core->page(), pm.core, vantle::py::scan_hooks());
+            agent::BrowserManagerPtr pages = pm.core;
+            agent::EnginePtr engine =
+                agent::page_engine([pages] { return pages->page(); }, pm.core, vantle::py::scan_hooks());
             nb::list steps;
-            agent::AgentOptions options{screenshots, timeout_ms};
+            agent::AgentOptions options{screenshots, timeout_ms, std::move(file_roots)};
             auto core = std::make_shared<agent::WebAgent>(pm.host, pm.core, engine, options,
                                                           [steps](const Json& step) mutable {
                                                             steps.append(from_json(step));
@@ -443,10 +446,11 @@ NB_MODULE(_agent, m) {
           },
           "url"_a = nb::none(), "screenshots"_a = false, nb::kw_only(), "headless"_a = true,
           "timeout_ms"_a = 5000.0, "browser_path"_a = nb::none(), "ws_endpoint"_a = nb::none(),
-          "slow_mo"_a = 0.0, "context"_a = nb::none(),
+          "slow_mo"_a = 0.0, "context"_a = nb::none(), "file_roots"_a = std::vector<std::string>(),
           "Start a browser (see BrowserManager) and open url when given. screenshots: attach a PNG to "
           "every failed step. timeout_ms: how long a step keeps looking for its target. context: run in a "
-          "page of this browser context (closed with the agent) instead of a browser of the agent's own.")
+          "page of this browser context (closed with the agent) instead of a browser of the agent's own. "
+          "file_roots: folders a relative 'upload' path is looked up in before the working directory.")
       .def("run", &PyWebAgent::run, "instruction"_a, nb::sig("def run(self, instruction: str) -> typing.Any"),
            "Run one instruction. Returns the extracted text for 'extract text', the clicked element's text "
            "for 'click', the dialog message for 'accept dialog'/'dismiss dialog', True for a passing "
@@ -485,6 +489,8 @@ NB_MODULE(_agent, m) {
             return std::make_pair(std::string("dialog"), to_str(U""));
           case agent::Route::wait:
             return std::make_pair(std::string("wait"), to_str(U""));
+          case agent::Route::page:
+            return std::make_pair(std::string("page"), to_str(U""));
           default:
             return std::make_pair(std::string("navigate"), to_str(U""));
         }

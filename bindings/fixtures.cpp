@@ -149,8 +149,17 @@ std::string report_file(nb::handle config, const char* folder, const std::string
   return py::utf8(os.attr("path").attr("join")(dir, py::to_str(name)));
 }
 
+// A test names the files it uploads from where it is written, else from the configuration's folder.
+nb::list file_roots(nb::handle request, nb::handle config_dir) {
+  nb::list roots;
+  roots.append(nb::module_::import_("os").attr("fspath")(request.attr("path").attr("parent")));
+  if (!config_dir.is_none()) roots.append(config_dir);
+  return roots;
+}
+
 nb::object agent_setup(nb::handle request, nb::handle session) {
-  nb::dict cfg = load_project_config();
+  nb::tuple found = find_config();
+  nb::dict cfg = nb::cast<nb::dict>(found[0]);
   nb::object config = request.attr("config");
   TestRun run{run_options(config, cfg), nb::none()};
   nb::dict context_options;
@@ -162,6 +171,7 @@ nb::object agent_setup(nb::handle request, nb::handle session) {
   kwargs["screenshots"] = nb::bool_(run.options.screenshot != harness::Shots::off);
   kwargs["timeout_ms"] = run.options.timeout_ms;
   kwargs["context"] = run.context;
+  kwargs["file_roots"] = file_roots(request, found[1]);
   try {
     if (run.options.tracing != harness::Keep::off)
       run.context.attr("tracing").attr("start")(nb::arg("screenshots") = true, nb::arg("snapshots") = true);

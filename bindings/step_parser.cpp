@@ -34,6 +34,9 @@ nb::dict to_dict(const agent::ParsedStep& step) {
   d["value"] = optional_str(step.value);
   if (step.ordinal) d["ordinal"] = *step.ordinal;
   d["_literal_target"] = step.literal_target;
+  if (step.row_number) d["row"] = *step.row_number;
+  else if (step.row) d["row"] = to_str(*step.row);
+  if (step.column) d["column"] = to_str(*step.column);
   return d;
 }
 

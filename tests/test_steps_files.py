@@ -143,3 +143,31 @@ def test_a_user_without_python_files_runs_steps_on_a_real_browser(pytester):
     report = html.unescape((pytester.path / "out" / "report.html").read_text())
     for shown in ("test_login.steps", "type standard_user into", "shows the balance"):
         assert shown in report
+
+
+UPLOAD_PAGE = """<!doctype html><html><body>
+<label for="f">Attachment</label><input type="file" id="f" multiple
+ onchange="document.getElementById('got').textContent = 'Got ' + this.files[0].name">
+<p id="got">Nothing</p></body></html>"""
+
+
+@pytest.mark.browser
+def test_upload_paths_are_read_next_to_the_test_then_next_to_the_configuration(tmp_path):
+    import subprocess
+    import sys
+
+    (tmp_path / "upload.html").write_text(UPLOAD_PAGE)
+    (tmp_path / "vantle.web.config.py").write_text(f'URL = "{(tmp_path / "upload.html").as_uri()}"\n')
+    (tmp_path / "shared.txt").write_text("shared")
+    deep = tmp_path / "suite" / "deep"
+    (deep / "data").mkdir(parents=True)
+    (deep / "data" / "mine.txt").write_text("mine")
+    (deep / "test_upload.steps").write_text(
+        "## next to the test\nupload data/mine.txt into \"Attachment\"\nverify text \"Got mine.txt\" is present\n"
+        "## next to the configuration\nupload shared.txt into \"Attachment\"\nverify text \"Got shared.txt\" is present\n"
+    )
+    # Run from a folder that is neither, so the working directory finds nothing.
+    run = subprocess.run([sys.executable, "-m", "pytest", "-q", *LEAN, "deep"], cwd=tmp_path / "suite",
+                         capture_output=True, text=True, timeout=240)
+    assert run.returncode == 0, run.stdout + run.stderr
+    assert "2 passed" in run.stdout

@@ -20,6 +20,10 @@ class PyRemote final : public browser::Remote {
   bool is_null() override { return obj_.is_none(); }
   bool truthy() override;
   std::vector<browser::RemotePtr> items() override;
+  bool same(const browser::Remote& other) const override {
+    auto* py = dynamic_cast<const PyRemote*>(&other);
+    return py && py->obj_.ptr() == obj_.ptr();
+  }
   const nb::object& object() const { return obj_; }
 
  private:

@@ -79,11 +79,7 @@ void BrowserManager::start() {
       start_browser();
       page_ = browser_->call("new_page");
     }
-    page_->call("set_default_timeout", {Json(page_limit_ms(options_.timeout_ms))});
-    std::weak_ptr<BrowserManager> self = weak_from_this();
-    host_->listen_for_dialogs(page_, [self](RemotePtr dialog) {
-      if (auto manager = self.lock()) manager->on_dialog(std::move(dialog));
-    });
+    adopt(page_);
   } catch (...) {
     close();
     throw;

@@ -2,6 +2,7 @@
 
 #include "vantle/agent/messages.h"
 #include "vantle/agent/resolution.h"
+#include "vantle/agent/table_steps.h"
 #include "vantle/agent/web_agent.h"
 #include "vantle/language/vocabulary.h"
 #include "vantle/spatial/resolver.h"
@@ -51,6 +52,30 @@ void text_fallback(const Json& query, const PageScan& scan, Json& result) {
   if (truth(by_text, "resolved")) result = by_text;
 }
 
+// What one drags or scrolls to is often no control at all (a card, a
+// heading): when no control matches, a piece of text names it.
+bool text_will_do(const std::string& action) { return action == "drag" || action == "scroll_to"; }
+
+Json resolve_with(const Json& query, const PageScan& scan, bool layout) {
+  if (layout) return resolve_layout(query, scan);
+  Json result = resolve_direct(query, scan);
+  text_fallback(query, scan, result);
+  if (truth(result, "resolved") || !text_will_do(text_of(query, "action"))) return result;
+  Json text_query = query;
+  text_query["action"] = "verify_text_present";
+  Json by_text = resolve_direct(text_query, scan);
+  return truth(by_text, "resolved") ? by_text : result;
+}
+
+// A drag names a second element, its destination: resolved like its source.
+Json resolve_destination(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan) {
+  if (step.action != "drag" || !step.value) return nullptr;
+  const bool literal = is_literal(*step.value, unquote(text::strip(instruction)).literals);
+  Json query{{"action", "drag"}, {"target", text::encode(*step.value)}, {"value", nullptr},
+             {"ordinal", 1}, {"_literal_target", literal}};
+  return resolve_with(query, scan, !literal && names_position(*step.value));
+}
+
 std::string wanted_state(const std::string& action) {
   if (action == "verify_visible" || action == "verify_text_visible") return "visible";
   if (action == "verify_enabled") return "enabled";
@@ -91,6 +116,20 @@ void explain_failure(const std::string& text, const ParsedStep& step, const Page
   const Json& result = out.result;
   const std::string action = text_of(out.query, "action");
   const std::string target = text_of(out.query, "target");
+  if (result.is_object() && result.contains("reason")) {
+    out.message = step_failed(text, text_of(result, "reason"));
+    return;
+  }
+  if (action == "verify_cell") {
+    out.message = text_message(text, text_of(out.query, "value"), text_of(result, "extracted"));
+    return;
+  }
+  if (settled(result) && !out.destination.is_null()) {
+    const std::string missing = text::encode(step.value.value_or(U""));
+    out.near = near_candidates(missing, scan.elements, scan.text_elements);
+    out.message = miss_message(text, missing, out.near);
+    return;
+  }
   if (action == "verify_spatial_text") {
     const Json& state = result.is_object() ? result.value("state", Json::object()) : Json::object();
     std::string actual = text_of(state, "actual");
@@ -124,7 +163,8 @@ std::string matched_through_note(const std::string& attribute) {
 
 bool looks_at_page(Route route) { return route == Route::direct || route == Route::layout; }
 
-StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan) {
+StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan,
+                            const Json& row) {
   StepResolution out;
   const std::string text = text::encode(instruction);
   out.route = route(step);
@@ -135,14 +175,16 @@ StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& s
   out.query = resolver_query(std::move(record), step, out.route);
   const std::string action = text_of(out.query, "action");
 
-  if (out.route == Route::layout) {
-    out.result = resolve_layout(out.query, scan);
-    judge_state(action, out.result);
+  const bool layout = out.route == Route::layout;
+  if (out.query.contains("row")) {
+    out.result = resolve_in_row(row, out.query, scan,
+                                [layout](const Json& q, const PageScan& part) { return resolve_with(q, part, layout); });
   } else {
-    out.result = resolve_direct(out.query, scan);
-    text_fallback(out.query, scan, out.result);
+    out.result = resolve_with(out.query, scan, layout);
   }
-  bool holds = settled(out.result);
+  if (layout) judge_state(action, out.result);
+  out.destination = resolve_destination(instruction, step, scan);
+  bool holds = settled(out.result) && (out.destination.is_null() || settled(out.destination));
   if (out.route == Route::direct && holds) out.matched_through = noise_match(out.query, out.result);
   if (positive.empty()) {
     out.passed = holds;

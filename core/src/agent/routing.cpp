@@ -48,6 +48,7 @@ Route route(const ParsedStep& step) {
     case lang::Needs::pause: return Route::wait;
     case lang::Needs::address: return Route::navigate;
     case lang::Needs::keys: return Route::keys;
+    case lang::Needs::page: return Route::page;
     // These read the relation phrase themselves or search plain text.
     case lang::Needs::text: return Route::direct;
     case lang::Needs::element: break;

@@ -213,9 +213,48 @@ std::optional<ParsedStep> state(const Line& s, const Phrase& p, bool of_text) {
   return std::nullopt;
 }
 
+// "<target><separator><target>": the first outside-quotes separator splits
+// them, so a quoted name may hold the word.
+std::optional<ParsedStep> paired(const Line& s, const Phrase& p) {
+  const size_t pos = lang::find_unquoted(s.lower, p.separator, s.stripped.quoted, p.words.size());
+  if (pos == std::u32string::npos) return std::nullopt;
+  ParsedStep out = named(s, p.action, slice(s.stripped, p.words.size(), pos));
+  out.value = s.literal_or_clean(s.rest(pos + p.separator.size())).text;
+  return out;
+}
+
+// "<row>[ under <column>]": a row is a number unless quoted, else a cell's text.
+void read_row(const Piece& rest, ParsedStep& out) {
+  const lang::TableWords& words = lang::table_words();
+  const size_t under = lang::find_unquoted(text::lower(rest.text), words.column, rest.quoted);
+  const Piece row = strip(slice(rest, 0, under));
+  if (under != std::u32string::npos) out.column = strip(slice(rest, under + words.column.size())).text;
+  const bool number = row.quoted.empty() && !row.text.empty() && row.text.size() < 9 &&
+                      std::all_of(row.text.begin(), row.text.end(), [](char32_t c) { return c >= U'0' && c <= U'9'; });
+  if (number) out.row_number = std::stoi(text::encode(row.text));
+  else out.row = row.text;
+}
+
+// A cell read or checked: "<row>[ under <column>]" then, for a check,
+// "<separator><expected text>".
+std::optional<ParsedStep> cell(const Line& s, const Phrase& p) {
+  Piece rest = s.rest(p.words.size());
+  std::optional<std::u32string> expected;
+  if (!p.separator.empty()) {
+    const size_t is = lang::rfind_unquoted(text::lower(rest.text), p.separator, rest.quoted);
+    if (is == std::u32string::npos) return std::nullopt;
+    expected = text::strip(slice(rest, is + p.separator.size()).text);
+    rest = slice(rest, 0, is);
+  }
+  ParsedStep out = record(p.action, std::nullopt, std::move(expected), false);
+  read_row(rest, out);
+  return out;
+}
+
 std::optional<ParsedStep> apply(const Line& s, const Phrase& p) {
   if (p.form == Form::bare) {
-    if (s.lower != p.words) return std::nullopt;
+    // However the words are spaced.
+    if (text::join(text::split_ws(s.lower), U" ") != p.words) return std::nullopt;
     return record(p.action, std::nullopt, std::nullopt, false);
   }
   if (p.form == Form::reserved || !text::starts_with(s.lower, p.words)) return std::nullopt;
@@ -236,6 +275,8 @@ std::optional<ParsedStep> apply(const Line& s, const Phrase& p) {
     case Form::spatial_check: return spatial_check(s, p);
     case Form::text_state: return state(s, p, true);
     case Form::element_state: return state(s, p, false);
+    case Form::paired: return paired(s, p);
+    case Form::cell: return cell(s, p);
     default: return std::nullopt;
   }
 }
@@ -315,8 +356,26 @@ ParsedStep parse(std::u32string_view instruction) {
   s.stripped = {std::move(unquoted.text), std::move(unquoted.quoted)};
   s.literals = std::move(unquoted.literals);
   s.lower = text::lower(s.stripped.text);
-  for (const auto& phrase : lang::phrases())
+  // An element step may end with the table row it is in: its own words are
+  // read without that ending.
+  const std::u32string_view in_row = lang::table_words().row;
+  const size_t row_at = lang::find_unquoted(s.lower, in_row, s.stripped.quoted);
+  Line head = s;
+  if (row_at != std::u32string::npos) {
+    head.stripped = slice(s.stripped, 0, row_at);
+    head.lower = s.lower.substr(0, row_at);
+  }
+  for (const auto& phrase : lang::phrases()) {
+    if (phrase.form != Form::cell && row_at != std::u32string::npos) {
+      auto out = apply(head, phrase);
+      const lang::Action* row = out ? lang::action(out->action) : nullptr;
+      if (row && row->needs == lang::Needs::element) {
+        read_row(s.rest(row_at + in_row.size()), *out);
+        return std::move(*out);
+      }
+    }
     if (auto out = apply(s, phrase)) return std::move(*out);
+  }
   fail_unrecognised(instruction);
 }
 

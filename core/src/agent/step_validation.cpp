@@ -135,6 +135,60 @@ void check_wait(const lang::Phrase& form, std::u32string_view raw, std::u32strin
     issues.push_back(U"`wait` value must be a number in milliseconds. Got: " + text::quoted(ms));
 }
 
+bool blank(const std::optional<std::u32string>& part) { return !part || text::strip(*part).empty(); }
+
+// What a parsed step of this row lacks of the parts its usage names.
+std::u32string missing_part(const lang::Phrase& row, const ParsedStep& step) {
+  const std::u32string_view usage = row.usage;
+  if (row.form == lang::Form::cell) {
+    if (!step.row_number && blank(step.row)) return U"row";
+    if (text::contains(usage, U"<column>") && blank(step.column) && !row.separator.empty()) return U"column";
+  } else if (text::contains(usage, U"<target>") && blank(step.target)) {
+    return U"target";
+  }
+  if (row.form == lang::Form::paired && blank(step.value)) return U"destination";
+  if (text::contains(usage, U"<text>") && blank(step.value)) return U"text";
+  return U"";
+}
+
+// The phrases that carry their own usage are checked by parsing the line: one
+// that no row of its group reads, or that lacks a part its usage names, gets
+// the usage as its issue. Returns whether the line was such a one.
+bool check_usage(std::u32string_view raw, std::u32string_view lower, Issues& issues) {
+  const std::u32string word = first_word(lower);
+  std::vector<const lang::Phrase*> group;
+  bool only_usage = true;
+  const lang::Phrase* led = nullptr;
+  const std::u32string spaced = text::join(text::split_ws(lower), U" ") + U" ";
+  for (const auto& row : lang::phrases()) {
+    if (lang::first_word(row) != word) continue;
+    group.push_back(&row);
+    only_usage = only_usage && !row.usage.empty();
+    if (!led && !row.usage.empty() && row.form != lang::Form::separated &&
+        text::starts_with(spaced, std::u32string(row.words) + (text::ends_with(row.words, U" ") ? U"" : U" ")))
+      led = &row;
+  }
+  if (group.empty() || (!only_usage && !led)) return false;
+  if (!led && std::all_of(group.begin(), group.end(), [](const lang::Phrase* r) { return r->form == lang::Form::separated; }))
+    return false;  // check_separated reads these
+  const std::u32string name = U"`" + (led && !only_usage ? text::strip(led->words) : word) + U"` instruction ";
+  std::vector<std::u32string> usages;
+  for (const auto* row : group)
+    if (!row->usage.empty() && (only_usage || row == led)) usages.emplace_back(row->usage);
+  try {
+    const ParsedStep step = parse(raw);
+    for (const auto* row : group) {
+      if (row->action != step.action) continue;
+      const std::u32string part = missing_part(*row, step);
+      if (!part.empty()) issues.push_back(name + U"missing " + part + U". Expected: " + std::u32string(row->usage));
+      return true;
+    }
+  } catch (const InvalidInstruction&) {
+  }
+  issues.push_back(name + U"does not match its form. Expected: " + text::join(usages, U" | "));
+  return true;
+}
+
 // Quotes written \" inside a pair are part of its text, not pair ends.
 size_t quote_count(std::u32string_view raw) {
   size_t n = 0;
@@ -155,6 +209,7 @@ std::vector<std::u32string> validate(std::u32string_view instruction) {
   std::u32string word = first_word(lower);
   if (!known_action(word)) return {U"Unknown action " + text::quoted(word) + U". Expected one of: " + hint() + U"."};
   Issues issues;
+  if (check_usage(raw, lower, issues)) return issues;
   for (const auto& form : lang::phrases()) {
     switch (form.form) {
       case lang::Form::separated: check_separated(form, raw, issues); break;

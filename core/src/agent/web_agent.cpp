@@ -11,6 +11,8 @@
 #include "vantle/agent/pipeline.h"
 #include "vantle/agent/retry.h"
 #include "vantle/agent/steps.h"
+#include "vantle/agent/table_steps.h"
+#include "vantle/browser/actions.h"
 #include "vantle/browser/page_scanner.h"
 #include "vantle/text/text.h"
 
@@ -60,6 +62,9 @@ Json step_record(const ParsedStep& step) {
   record["value"] = step.value ? Json(text::encode(*step.value)) : Json(nullptr);
   if (step.ordinal) record["ordinal"] = *step.ordinal;
   record["_literal_target"] = step.literal_target;
+  if (step.row_number) record["row"] = *step.row_number;
+  else if (step.row) record["row"] = text::encode(*step.row);
+  if (step.column) record["column"] = text::encode(*step.column);
   return record;
 }
 
@@ -116,6 +121,7 @@ Json WebAgent::execute(std::u32string_view instruction, const std::string& text)
   Route how = route(step);
   if (how == Route::dialog) return run_dialog_step(step, text);
   refuse_while_dialog(text);
+  follow_pages();
   switch (how) {
     case Route::wait:
       return run_wait(step, text);
@@ -127,6 +133,8 @@ Json WebAgent::execute(std::u32string_view instruction, const std::string& text)
       Json record = step_record(step);
       return act_on_page([engine, record] { return engine->keys(record), Json(nullptr); }, nullptr, text);
     }
+    case Route::page:
+      return run_page_step(step, text);
     default:
       return resolve_and_act(instruction, step, text);
   }
@@ -248,13 +256,19 @@ struct Attempt {
   bool scanned = false;
   StepResolution resolution;
   std::exception_ptr error;
+  Json row = nullptr;  // a table step's row, as the page has it
 };
 
 }  // namespace
 
 Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep& step, const std::string& text) {
   EnginePtr engine = engine_;
+  BrowserManagerPtr manager = manager_;
   double limit = action_limit_ms(options_.timeout_ms);
+  const Json record = step_record(step);
+  const bool in_table = record.contains("row");
+  // A missing file fails at once: no page state can bring it.
+  const std::string file = step.action == "upload" ? upload_path(text_of(record, "value"), text) : std::string();
   auto started = Clock::now();
   std::shared_ptr<Attempt> last;
   for (int attempt = 0;; ++attempt) {
@@ -262,8 +276,11 @@ Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep
     RunEnd end = RunEnd::finished;
     try {
       end = guarded(
-          [engine, current] {
+          [engine, manager, current, record, in_table] {
+            manager->follow_new_pages();  // a page the last step opened, seen a little late
             current->scan = engine->scan();
+            if (in_table)
+              current->row = browser::Actions(manager->page()).find_cell(record["row"], record.value("column", Json()));
             current->scanned = true;
           },
           limit);
@@ -274,12 +291,12 @@ Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep
     if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit));
     last = current;
     if (current->scanned) {
-      current->resolution = resolve_step(instruction, step, current->scan);
+      current->resolution = resolve_step(instruction, step, current->scan, current->row);
       last_scan_ = std::shared_ptr<const PageScan>(current, &current->scan);
       last_resolution_ = std::shared_ptr<const StepResolution>(current, &current->resolution);
       if (current->resolution.passed) {
         try {
-          return finish(step, current->resolution, text);
+          return finish(step, current->resolution, file, text);
         } catch (const StepFailure&) {
           throw;
         } catch (const std::exception& error) {
@@ -306,12 +323,15 @@ Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep
   throw StepFailure(last->resolution.message);
 }
 
-Json WebAgent::finish(const ParsedStep& step, const StepResolution& resolution, const std::string& text) {
+Json WebAgent::finish(const ParsedStep& step, const StepResolution& resolution, const std::string& file,
+                      const std::string& text) {
   const Json& result = resolution.result;
   if (is_check(step.action)) return true;
-  if (step.action == "extract_text_spatial") return text_of(result, "extracted");
+  if (step.action == "extract_text_spatial" || step.action == "extract_cell") return text_of(result, "extracted");
   const Json& element = result["element"];
   Json record = step_record(step);
+  if (!resolution.destination.is_null()) record["destination"] = resolution.destination["element"];
+  if (step.action == "upload") record["value"] = file;
   EnginePtr engine = engine_;
   Json if_dialog = step.action == "click" ? Json(text_of(element, "text")) : Json(nullptr);
   return act_on_page([engine, record, element] { return engine->act(record, element); }, if_dialog, text);

@@ -149,14 +149,23 @@ RemotePtr Actions::element_handle(const Json& element) const {
   return found && !found->is_null() ? found : nullptr;
 }
 
-void Actions::click_through(const RemotePtr& locator, std::string& text) const {
+// How a pointer action presses: the locator's and the mouse's method, the
+// button (none for the plain left click), and the failure message's verb.
+struct Actions::Press {
+  const char* method;
+  const char* button;
+  const char* failure;
+  Kwargs kwargs() const { return button ? Kwargs{{"button", Json(button)}} : Kwargs{}; }
+};
+
+void Actions::click_through(const RemotePtr& locator, const Press& how, std::string& text) const {
   locator->call("evaluate", {Json(SCROLL_JS)});
   text = trimmed(locator->call_value("inner_text"));
-  press(locator);
+  press(locator, how);
 }
 
-void Actions::press(const RemotePtr& locator) const {
-  locator->call("click");
+void Actions::press(const RemotePtr& locator, const Press& how) const {
+  locator->call(how.method, {}, how.kwargs());
   page_->call("wait_for_load_state", {Json("domcontentloaded")});
 }
 
@@ -183,6 +192,18 @@ bool Actions::dialog_pending() const {
 }
 
 std::string Actions::click(const Json& element) const {
+  return pointer(element, {"click", nullptr, "Failed to click element "});
+}
+
+std::string Actions::right_click(const Json& element) const {
+  return pointer(element, {"click", "right", "Failed to right-click element "});
+}
+
+std::string Actions::double_click(const Json& element) const {
+  return pointer(element, {"dblclick", nullptr, "Failed to double-click element "});
+}
+
+std::string Actions::pointer(const Json& element, const Press& how) const {
   require_record(element, "element");
   const std::string xpath = text_field(element, "xpath");
   // A click that opens a native dialog the browser manager keeps pending has
@@ -197,25 +218,25 @@ std::string Actions::click(const Json& element) const {
                            RemotePtr at_path = page_->call("locator", {Json("xpath=" + xpath)});
                            if (auto ready = scrolled_text(xpath)) {
                              text = *ready;
-                             press(at_path);
+                             press(at_path, how);
                            } else {
-                             click_through(at_path, text);
+                             click_through(at_path, how, text);
                            }
                          }) || landed()))
     return text;
   RemotePtr locator;
   text.clear();
   if (attempt(last, [&] { locator = build_locator(element); }) && locator &&
-      (attempt(last, [&] { click_through(locator, text); }) || landed()))
+      (attempt(last, [&] { click_through(locator, how, text); }) || landed()))
     return text;
   try {
     const Point at = centre(element);
-    page_->attr("mouse")->call("click", {Json(at.x), Json(at.y)});
+    page_->attr("mouse")->call(how.method, {Json(at.x), Json(at.y)}, how.kwargs());
     page_->call("wait_for_load_state", {Json("domcontentloaded")});
     return text_field(element, "text");
   } catch (...) {
     rethrow_interrupt();
-    fail_all("Failed to click element ", element, last);
+    fail_all(how.failure, element, last);
   }
 }
 
@@ -250,6 +271,20 @@ void Actions::type_text(const Json& element, std::string_view text) const {
     rethrow_interrupt();
     fail_all("Failed to type into element ", element, last);
   }
+}
+
+void Actions::on_element(const Json& element, const char* what,
+                         const std::function<void(const RemotePtr&)>& act) const {
+  require_record(element, "element");
+  const std::string xpath = text_field(element, "xpath");
+  std::exception_ptr last;
+  if (!xpath.empty() && attempt(last, [&] { act(page_->call("locator", {Json("xpath=" + xpath)})); })) return;
+  RemotePtr locator;
+  if (attempt(last, [&] { locator = build_locator(element); }) && locator && attempt(last, [&] { act(locator); }))
+    return;
+  const std::string head = std::string("Failed to ") + what + " element " + element_label(element) + ": ";
+  if (!last) throw ActionError(head + "it has no path or stable attribute to find it by");
+  throw ActionError(head, last, last);
 }
 
 void Actions::hover(const Json& element) const {

@@ -24,6 +24,7 @@ const char* route_name(agent::Route route) {
     case agent::Route::dialog: return "dialog";
     case agent::Route::wait: return "wait";
     case agent::Route::navigate: return "navigate";
+    case agent::Route::page: return "page";
   }
   return "direct";
 }
@@ -36,6 +37,7 @@ const char* route_reason(agent::Route route) {
     case agent::Route::dialog: return "the step works on the pending native dialog; no element is looked up";
     case agent::Route::wait: return "the step only waits; no element is looked up";
     case agent::Route::navigate: return "the step only loads an address; no element is looked up";
+    case agent::Route::page: return "the step works on the page as a whole; no element is looked up";
   }
   return "";
 }

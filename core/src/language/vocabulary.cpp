@@ -30,6 +30,23 @@ const std::vector<Action>& actions() {
       {"verify_not_visible", Needs::element, true},
       {"verify_text_not_present", Needs::text, true},
       {"verify_text_not_visible", Needs::text, true},
+      {"check", Needs::element, true},
+      {"uncheck", Needs::element, true},
+      {"clear", Needs::element, true},
+      {"upload", Needs::element, true},
+      {"double_click", Needs::element, true},
+      {"right_click", Needs::element, true},
+      {"drag", Needs::element, true},
+      {"scroll_to", Needs::element, true},
+      {"scroll_down", Needs::page, true},
+      {"go_back", Needs::page, true},
+      {"reload", Needs::page, true},
+      {"verify_url", Needs::page, true},
+      {"verify_title", Needs::page, true},
+      {"switch_tab", Needs::page, true},
+      {"close_tab", Needs::page, true},
+      {"verify_cell", Needs::element, true},
+      {"extract_cell", Needs::element, true},
       {"wait", Needs::pause, false},
       {"navigate", Needs::address, false},
   };
@@ -44,6 +61,10 @@ const std::vector<Phrase>& phrases() {
       {U"click ", Form::counted, "click", "", U"", U"", true},
       {U"type ", Form::separated, "type", "", U" into ", U"type <text> into <target>", true},
       {U"verify dialog says ", Form::expected, "verify_dialog", "", U"", U"", true},
+      {U"verify url contains ", Form::expected, "verify_url", "", U"", U"verify url contains <text>", true},
+      {U"verify title is ", Form::expected, "verify_title", "", U"", U"verify title is <text>", true},
+      {U"verify text in row ", Form::cell, "verify_cell", "", U" is ",
+       U"verify text in row <row> under <column> is <text>", true},
       {U"verify text ", Form::spatial_check, "", "verify_spatial_text", U" is ", U"", true},
       {U"verify text ", Form::text_state, "", "", U"", U"", true},
       {U"verify ", Form::element_state, "", "", U"", U"", true},
@@ -53,12 +74,26 @@ const std::vector<Phrase>& phrases() {
       {U"wait ", Form::unwrapped, "wait", "", U"", U"", true},
       {U"find exact text ", Form::verbatim, "find_exact_text", "", U"", U"", true},
       {U"find text ", Form::named, "find_text", "", U"", U"", true},
+      {U"extract text in row ", Form::cell, "extract_cell", "", U"", U"extract text in row <row> under <column>", true},
       {U"extract text ", Form::extract, "extract_text", "extract_text_spatial", U"from ", U"", true},
       {U"sendkeys ", Form::keys, "sendkeys", "", U"", U"", true},
       {U"extract_text ", Form::extract, "extract_text", "extract_text_spatial", U"from ", U"", false},
       {U"navigate ", Form::unwrapped, "navigate", "", U"", U"", false},
       {U"accept dialog", Form::bare, "accept_dialog", "", U"", U"", false},
       {U"dismiss dialog", Form::bare, "dismiss_dialog", "", U"", U"", false},
+      {U"check ", Form::named, "check", "", U"", U"check <target>", true},
+      {U"uncheck ", Form::named, "uncheck", "", U"", U"uncheck <target>", true},
+      {U"clear ", Form::named, "clear", "", U"", U"clear <target>", true},
+      {U"upload ", Form::separated, "upload", "", U" into ", U"upload <file> into <target>", true},
+      {U"double click ", Form::counted, "double_click", "", U"", U"double click <target>", true},
+      {U"right click ", Form::counted, "right_click", "", U"", U"right click <target>", true},
+      {U"drag ", Form::paired, "drag", "", U" to ", U"drag <target> to <target>", true},
+      {U"scroll down", Form::bare, "scroll_down", "", U"", U"scroll down", true},
+      {U"scroll to ", Form::named, "scroll_to", "", U"", U"scroll to <target>", true},
+      {U"go back", Form::bare, "go_back", "", U"", U"go back", true},
+      {U"reload", Form::bare, "reload", "", U"", U"reload", true},
+      {U"switch to tab ", Form::unwrapped, "switch_tab", "", U"", U"switch to tab <number or title>", true},
+      {U"close tab", Form::bare, "close_tab", "", U"", U"close tab", true},
       {U"back", Form::reserved, "", "", U"", U"", false},
       {U"refresh", Form::reserved, "", "", U"", U"", false},
   };
@@ -117,6 +152,11 @@ const std::vector<Filler>& fillers() {
       {U"the", true}, {U"a", true}, {U"an", true}, {U"on", false}, {U"in", false}, {U"at", false}, {U"into", false},
   };
   return rows;
+}
+
+const TableWords& table_words() {
+  static const TableWords words = {U" in row ", U" under "};
+  return words;
 }
 
 // ---- lookups ------------------------------------------------------------------

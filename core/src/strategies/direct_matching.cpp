@@ -175,7 +175,7 @@ bool reads_attribute(std::u32string_view name) {
 bool is_name_source(std::u32string_view source) { return in_table(NAME_SOURCES, source); }
 
 bool label_names(std::u32string_view action, const Element& element) {
-  if (action == U"type" || action == U"select") return true;
+  if (action == U"type" || action == U"select" || action == U"clear" || action == U"upload") return true;
   const auto* role = element.attribute(U"role");
   if (role && in_table(CHOICE_ROLES, text::lower(*role))) return true;
   const auto* type = element.attribute(U"type");
@@ -226,12 +226,20 @@ std::vector<const Element*> filter_by_action(std::u32string_view action, const E
   out.reserve(elements.size());
   for (const auto& el : elements) {
     bool keep = true;
-    if (action == U"type") {
+    if (action == U"type" || action == U"clear") {
       const auto* role = el.attribute(U"role");
       keep = (in_table(TYPEABLE_TAGS, el.tag) && !takes_no_text(el)) || (role && in_table(TYPEABLE_ROLES, *role)) ||
              el.is_editable_field;
     } else if (action == U"select") {
       keep = in_table(SELECTABLE_TAGS, el.tag);
+    } else if (action == U"check" || action == U"uncheck") {
+      const auto* type = el.attribute(U"type");
+      const auto* role = el.attribute(U"role");
+      keep = (el.tag == U"input" && type && in_table(CHECKABLE_TYPES, text::lower(*type))) ||
+             (role && in_table(CHECKABLE_ROLES, *role));
+    } else if (action == U"upload") {
+      const auto* type = el.attribute(U"type");
+      keep = el.tag == U"input" && type && text::lower(*type) == U"file";
     }
     if (keep) out.push_back(&el);
   }

@@ -215,6 +215,14 @@ std::u32string norm(std::u32string_view s) {
   return text::strip(out);
 }
 
+bool shows_value(std::u32string_view actual, std::u32string_view expected) {
+  const auto want = norm(expected);
+  const auto got = norm(actual);
+  // An empty cell is contained in every text, but it shows no value at all:
+  // it must not confirm one.
+  return !want.empty() && !got.empty() && (text::contains(got, want) || text::contains(want, got));
+}
+
 Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_view expected,
                                    const Elements& text_elements, const Elements& dom_elements,
                                    const language::Spans& quoted) {
@@ -235,12 +243,7 @@ Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_vi
 
   const Element* best = candidates.front();
   auto actual = text::strip(best->text);
-  const auto want = norm(expected);
-  const auto got = norm(actual);
-  // An empty cell is contained in every text, but it shows no value at all:
-  // it must not confirm one.
-  const bool verified =
-      !want.empty() && !got.empty() && (text::contains(got, want) || text::contains(want, got));
+  const bool verified = shows_value(actual, expected);
   Result r = spatial_result(true, verified, best, expecting(expected, std::move(actual)));
   r.candidates = std::move(candidates);
   return r;

@@ -82,6 +82,21 @@ class BrowserManager : public browser::DialogSource, public std::enable_shared_f
   /// The pending dialog's message (empty when none).
   std::string dialog_message() const;
 
+  /// Makes a page that opened since the last look (a link with a target, a
+  /// pop-up) the page steps work on, as a user's eyes would follow it.
+  /// Returns whether it did.
+  bool follow_new_pages();
+  /// The open pages, in the order they opened.
+  std::vector<RemotePtr> pages();
+  /// Makes the n-th open page (from 1) current; std::out_of_range when there is none.
+  void switch_to(std::size_t n);
+  /// Makes the first page whose title is `title` (else contains it, letter
+  /// case aside) current; std::out_of_range when there is none.
+  void switch_to_title(const std::string& title);
+  /// Closes the current page and goes back to the one shown before it.
+  /// std::logic_error when it is the only page.
+  void close_page();
+
   /// Dismisses a dialog left open, closes the browser and stops the driver.
   /// Safe to call again.
   void close();
@@ -94,8 +109,13 @@ class BrowserManager : public browser::DialogSource, public std::enable_shared_f
   BrowserOptions options_;
   void on_dialog(RemotePtr dialog);
 
+  void adopt(const RemotePtr& page);
+  void show(const RemotePtr& page);
+
   RemotePtr driver_, browser_, page_, dialog_;
   bool driver_started_ = false;
+  std::vector<RemotePtr> known_;   // pages heard of, each listened to for dialogs
+  std::vector<RemotePtr> shown_;   // pages shown before the current one, oldest first
   unsigned long dialog_count_ = 0;   // dialogs heard so far
   unsigned long handed_count_ = 0;   // dialog_count_ when get_dialog() last answered
   bool closed_ = false;

@@ -3,6 +3,7 @@
 /// JSON values with the keys the modules document; resolving a step on a scan
 /// is pure work, done by the step pipeline (pipeline.h).
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,8 +27,8 @@ class Engine {
   virtual ~Engine() = default;
   /// Scans the page in its current state.
   virtual PageScan scan() = 0;
-  /// The element action of the record ("click", "type", "hover", "select",
-  /// "extract_text") on `element`; returns the clicked or extracted text, or null.
+  /// The element action of the record (browser::perform) on `element`;
+  /// returns the clicked or extracted text, or null.
   virtual Json act(const Json& record, const Json& element) = 0;
   /// "press_key" or "sendkeys" with the record's target / value.
   virtual void keys(const Json& record) = 0;
@@ -37,8 +38,11 @@ class Engine {
 
 using EnginePtr = std::shared_ptr<Engine>;
 
-/// The engine over one live page: the scanner with `hooks`, the resolvers in
-/// process, the browser actions, and `dialogs` for the page's native dialogs.
-EnginePtr page_engine(browser::RemotePtr page, browser::DialogSourcePtr dialogs, browser::ScanHooks hooks);
+/// The page an engine works on when it is called: steps open and switch tabs.
+using PageSource = std::function<browser::RemotePtr()>;
+
+/// The engine over the live page `page` names: the scanner with `hooks`, the
+/// browser actions, and `dialogs` for the pages' native dialogs.
+EnginePtr page_engine(PageSource page, browser::DialogSourcePtr dialogs, browser::ScanHooks hooks);
 
 }  // namespace vantle::agent

@@ -21,6 +21,8 @@ struct StepResolution {
   Json query = Json::object();
   /// The resolution result the agent acts on.
   Json result = nullptr;
+  /// Where a drag ends, resolved like its source (null for other steps).
+  Json destination = nullptr;
   /// The step passes on this scan: its element was found and is in the asserted state.
   bool passed = false;
   /// Why the step fails on this scan; empty when it passes.
@@ -40,7 +42,10 @@ std::string matched_through_note(const std::string& attribute);
 bool looks_at_page(Route route);
 
 /// Resolves a parsed step against a scan. `instruction` is the step as
-/// written; messages quote it. Only for steps that look at the page.
-StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan);
+/// written; messages quote it. Only for steps that look at the page. `row`
+/// is the page's answer for a table step's row (Actions::find_cell): the
+/// table's structure is not in the scan.
+StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan,
+                            const Json& row = nullptr);
 
 }  // namespace vantle::agent

@@ -20,6 +20,7 @@ enum class Route {
   dialog,    ///< accept, dismiss or verify the pending native dialog
   wait,      ///< sleep for the given milliseconds
   navigate,  ///< load an address
+  page,      ///< history, scrolling the window, the address and title checks: no element to find
 };
 
 /// True when `target` names its element by position: a relation phrase as

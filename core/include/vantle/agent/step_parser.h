@@ -30,6 +30,11 @@ struct ParsedStep {
   std::u32string ordinal_word;
   /// The stretches of `target` that were quoted.
   language::Spans quoted;
+  /// The table row the step is addressed to: a cell's text, or its number;
+  /// and the heading of the column in it.
+  std::optional<std::u32string> row;
+  std::optional<int> row_number;
+  std::optional<std::u32string> column;
 };
 
 /// Raised by parse() for text it cannot turn into a step. what() is UTF-8;

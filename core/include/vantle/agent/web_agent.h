@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -37,6 +38,9 @@ class StepFailure : public std::runtime_error {
 struct AgentOptions {
   bool screenshots = false;
   double timeout_ms = 5000;
+  /// Folders a relative upload path is looked up in, in order (the test
+  /// file's, the configuration's); the working directory comes last.
+  std::vector<std::string> file_roots = {};
 };
 
 class WebAgent {
@@ -63,9 +67,15 @@ class WebAgent {
   Json run_dialog_step(const ParsedStep& step, const std::string& text);
   Json run_wait(const ParsedStep& step, const std::string& text);
   Json resolve_and_act(std::u32string_view instruction, const ParsedStep& step, const std::string& text);
-  Json finish(const ParsedStep& step, const StepResolution& resolution, const std::string& text);
+  Json finish(const ParsedStep& step, const StepResolution& resolution, const std::string& file,
+              const std::string& text);
   Json act_on_page(std::function<Json()> action, Json if_dialog, const std::string& text);
   void follow_navigation(long token);
+  Json run_page_step(const ParsedStep& step, const std::string& text);
+  void follow_pages();
+  void switch_tab(const ParsedStep& step, const std::string& text);
+  Json check_page(const ParsedStep& step, const std::string& text);
+  std::string upload_path(const std::string& given, const std::string& text) const;
   void navigate(const std::string& url, const std::string& text);
   void refuse_while_dialog(const std::string& text);
   void wait_for_change(double pause_ms);

@@ -13,6 +13,7 @@
 /// propagate unchanged.
 
 #include <exception>
+#include <functional>
 #include <stdexcept>
 #include <optional>
 #include <string>
@@ -29,6 +30,10 @@ extern const std::vector<std::pair<std::string, std::string>> KEYMAP;
 /// The Playwright key for a key name: the KEYMAP entry of its lower-cased form,
 /// else the name unchanged (combinations such as "Control+c" pass through).
 std::string playwright_key(std::string_view key);
+
+/// Scrolls the scrollable area under the window's centre (else the page) down
+/// by most of its visible height.
+extern const char* const SCROLL_DOWN_JS;
 
 /// Run on the element before clicking or typing.
 extern const char* const SCROLL_JS;
@@ -127,6 +132,9 @@ class Actions {
   /// centre point; returns the clicked element's text. A click that opens a
   /// native dialog held pending by the browser manager ends there.
   std::string click(const Json& element) const;
+  /// The click's three ways with the right button, or twice in a row.
+  std::string right_click(const Json& element) const;
+  std::string double_click(const Json& element) const;
   /// Focuses the element the same three ways, selects all and types `text`.
   void type_text(const Json& element, std::string_view text) const;
   void hover(const Json& element) const;
@@ -144,14 +152,46 @@ class Actions {
   std::string dismiss_dialog() const;
   std::string get_dialog_message() const;
 
+  /// Ticks or unticks a checkbox, radio button or switch, whatever it showed before.
+  void set_checked(const Json& element, bool checked) const;
+  /// Empties a text field.
+  void clear(const Json& element) const;
+  /// Attaches the file at `path` (absolute) to a file input.
+  void upload(const Json& element, const std::string& path) const;
+  void scroll_to(const Json& element) const;
+  /// Drags the element onto `destination`.
+  void drag(const Json& element, const Json& destination) const;
+
+  /// Scrolls the scrollable area in the middle of the window, else the page,
+  /// down by most of its visible height.
+  void scroll_down() const;
+  /// Goes one page back in the history; ActionError when there is none.
+  void go_back() const;
+  void reload() const;
+  std::string url() const;
+  std::string title() const;
+
+  /// The table row `row` (a cell's text, or a number counted from 1 below the
+  /// headings) and in it the cell under the column headed `column` (null:
+  /// the whole row): {row: box, cell: box or null, text}; null when no table
+  /// on the page has it.
+  Json find_cell(const Json& row, const Json& column) const;
+
+  /// Runs `act` on a live locator of the element: through its xpath, else its
+  /// stable attributes. ActionError "Failed to <what> element ..." when
+  /// neither works.
+  void on_element(const Json& element, const char* what, const std::function<void(const RemotePtr&)>& act) const;
+
   /// The content a user sees: typed value, selected option label or inner text.
   std::string extract_text(const Json& element) const;
   /// Whether `text` occurs in the page body, ignoring letter case.
   bool find_text(std::string_view text) const;
 
  private:
-  void click_through(const RemotePtr& locator, std::string& text) const;
-  void press(const RemotePtr& locator) const;
+  struct Press;
+  std::string pointer(const Json& element, const Press& how) const;
+  void click_through(const RemotePtr& locator, const Press& how, std::string& text) const;
+  void press(const RemotePtr& locator, const Press& how) const;
   std::optional<std::string> scrolled_text(const std::string& xpath) const;
   bool dialog_pending() const;
   void type_through(const RemotePtr& locator, std::string_view text) const;
@@ -162,5 +202,12 @@ class Actions {
   RemotePtr page_;
   DialogSourcePtr dialogs_;
 };
+
+/// Carries out the element action a step record names (`action`; `value` is
+/// the text to type, the option, or the absolute path of the file to upload;
+/// `destination` the element a drag ends on). Returns the clicked or
+/// extracted text, else null. std::runtime_error for an action that has
+/// no element.
+Json perform(const Actions& actions, const Json& record, const Json& element);
 
 }  // namespace vantle::browser

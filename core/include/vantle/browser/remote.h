@@ -61,6 +61,8 @@ class Remote {
   virtual bool truthy() { return !is_null(); }
   /// The items of a sequence result, in order.
   virtual std::vector<RemotePtr> items() = 0;
+  /// Whether both handles hold the very same browser object.
+  virtual bool same(const Remote& other) const { return this == &other; }
 
   /// Shorthand: call a method and convert its result to plain data.
   Json call_value(std::string_view method, const Args& args = {}, const Kwargs& kwargs = {}) {

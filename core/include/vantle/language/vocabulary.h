@@ -30,6 +30,7 @@ enum class Needs {
   dialog,   ///< the pending native dialog
   pause,    ///< nothing: the step only waits
   address,  ///< nothing: the step loads an address
+  page,     ///< the page as a whole: its history, tabs, scrolling, address and title
 };
 
 /// A record action: the name parse() writes under `action`.
@@ -61,6 +62,8 @@ enum class Form {
   text_state,     ///< "<text> <state ending>": the ending's text action (verify text)
   element_state,  ///< "<target> <state ending>": the ending's element action (verify)
   reserved,       ///< a known first word that has no form yet (back, refresh)
+  paired,         ///< "<target><separator><target>": the second is the value (drag)
+  cell,           ///< "<row>[ under <column>]", then for a check "<separator><expected text>"
 };
 
 /// One way an instruction begins. parse() tries the rows in table order; the
@@ -81,6 +84,14 @@ struct Phrase {
   bool hinted;
 };
 const std::vector<Phrase>& phrases();
+
+/// How a step names a table row, and a column in it, after its own words:
+/// "click "Edit" in row "Order 1042"", "... in row 3 under "Total"".
+struct TableWords {
+  std::u32string_view row;     ///< " in row "
+  std::u32string_view column;  ///< " under "
+};
+const TableWords& table_words();
 
 /// The first word of a phrase ("find exact text " -> "find").
 std::u32string_view first_word(const Phrase& phrase);

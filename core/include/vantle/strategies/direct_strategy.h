@@ -167,6 +167,10 @@ inline constexpr std::array<std::u32string_view, 1> SELECTABLE_TAGS{U"select"};
 /// Input types that take no typed text: such an input is never a field to type into.
 inline constexpr std::array<std::u32string_view, 10> UNTYPEABLE_INPUT_TYPES{
     U"button", U"submit", U"reset", U"image", U"checkbox", U"radio", U"file", U"hidden", U"range", U"color"};
+/// What "check" and "uncheck" may tick: input types, then ARIA roles.
+inline constexpr std::array<std::u32string_view, 2> CHECKABLE_TYPES{U"checkbox", U"radio"};
+inline constexpr std::array<std::u32string_view, 5> CHECKABLE_ROLES{
+    U"checkbox", U"radio", U"switch", U"menuitemcheckbox", U"menuitemradio"};
 
 // ---- matching primitives --------------------------------------------------
 
@@ -202,6 +206,11 @@ long long dom_distance(std::u32string_view xpath_a, std::u32string_view xpath_b)
 std::u32string norm(std::u32string_view text);
 
 // ---- resolution -----------------------------------------------------------
+
+/// Whether a shown text confirms an expected value: either holds the other,
+/// letter case, currency symbols and thousands separators aside; an empty
+/// text confirms nothing.
+bool shows_value(std::u32string_view actual, std::u32string_view expected);
 
 /// Resolves a parsed instruction against the page's element descriptors and
 /// text elements, routing verification, find and spatial text actions.

@@ -1,0 +1,74 @@
+#include "vantle/agent/table_steps.h"
+
+#include "vantle/strategies/direct_strategy.h"
+#include "vantle/text/text.h"
+
+namespace vantle::agent {
+
+namespace {
+
+double number(const Json& box, const char* key) {
+  auto it = box.find(key);
+  return it != box.end() && it->is_number() ? it->get<double>() : 0.0;
+}
+
+bool centre_inside(const Json& record, const Json& box) {
+  auto it = record.find("bounding_box");
+  if (it == record.end() || !it->is_object()) return false;
+  const double cx = number(*it, "x") + number(*it, "width") / 2, cy = number(*it, "y") + number(*it, "height") / 2;
+  return cx >= number(box, "x") && cx <= number(box, "x") + number(box, "width") && cy >= number(box, "y") &&
+         cy <= number(box, "y") + number(box, "height");
+}
+
+Json only_inside(const Json& records, const Json& box) {
+  Json out = Json::array();
+  for (const auto& record : records)
+    if (centre_inside(record, box)) out.push_back(record);
+  return out;
+}
+
+std::string text_at(const Json& record, const char* key) {
+  auto it = record.find(key);
+  return it != record.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+Json cell_reading(const Json& found, const Json& record) {
+  const std::string actual = text_at(found, "text");
+  Json out = Json::object();
+  out["resolved"] = true;
+  out["element"] = nullptr;
+  out["extracted"] = actual;
+  if (text_at(record, "action") == "verify_cell") {
+    const std::string expected = text_at(record, "value");
+    out["verified"] = strategies::direct::shows_value(text::decode(actual), text::decode(expected));
+    out["state"] = Json{{"expected", expected}, {"actual", actual}};
+  }
+  return out;
+}
+
+}  // namespace
+
+PageScan inside_box(const PageScan& scan, const Json& box) {
+  return PageScan{only_inside(scan.elements, box), only_inside(scan.text_elements, box)};
+}
+
+std::string row_words(const Json& record) {
+  const Json& row = record.value("row", Json());
+  std::string out = row.is_number() ? "row " + std::to_string(row.get<long long>()) : "row " + text::quoted(text_at(record, "row"));
+  if (record.contains("column") && record["column"].is_string()) out += " under " + text::quoted(text_at(record, "column"));
+  return out;
+}
+
+Json resolve_in_row(const Json& found, const Json& record, const PageScan& scan,
+                    const std::function<Json(const Json&, const PageScan&)>& resolve) {
+  if (!found.is_object()) {
+    return Json{{"resolved", false}, {"element", nullptr}, {"candidates", Json::array()},
+                {"reason", "no table on the page has " + row_words(record) + "."}};
+  }
+  const std::string action = text_at(record, "action");
+  if (action == "verify_cell" || action == "extract_cell") return cell_reading(found, record);
+  const Json& cell = found.value("cell", Json());
+  return resolve(record, inside_box(scan, cell.is_object() ? cell : found["row"]));
+}
+
+}  // namespace vantle::agent

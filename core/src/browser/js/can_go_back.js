@@ -1,0 +1,1 @@
+() => window.navigation ? navigation.canGoBack : history.length > 1

@@ -1,0 +1,166 @@
+"""The everyday actions through the agent on real Chromium: ticking, clearing,
+uploading, double and right clicks, dragging, scrolling, history and the
+address and title checks."""
+
+import pytest
+
+from vantle import StepFailed, WebAgent
+
+pytestmark = pytest.mark.browser
+
+HERE = __import__("pathlib").Path(__file__).parent
+
+
+@pytest.fixture(scope="module")
+def agent():
+    with WebAgent(timeout_ms=2000, file_roots=[str(HERE / "pages" / "agent")]) as agent:
+        yield agent
+
+
+@pytest.fixture
+def on(agent, server):
+    def _open(name):
+        agent.run(f"navigate {server}/agent/{name}")
+        return agent
+
+    return _open
+
+
+def checked(agent, selector):
+    return agent.page.evaluate(
+        "s => { const el = document.querySelector(s); return el.type ? el.checked : el.getAttribute('aria-checked') === 'true'; }",
+        selector,
+    )
+
+
+def said(agent):
+    return agent.page.inner_text("#said")
+
+
+class TestTicks:
+    @pytest.mark.parametrize(
+        "step, selector, expected",
+        [
+            ('check "Newsletter"', "#news", True),
+            ('uncheck "Newsletter"', "#news", False),
+            ('check "Accept terms"', "#terms", True),
+            ('uncheck "Accept terms"', "#terms", False),
+            ('check "Dark mode"', "#dark", True),
+            ('uncheck "Dark mode"', "#dark", False),
+        ],
+    )
+    def test_the_state_is_set_whatever_it_was(self, on, step, selector, expected):
+        agent = on("controls.html")
+        agent.run(step)
+        assert checked(agent, selector) is expected
+        agent.run(step)  # a second time leaves it as it is, unlike a click
+        assert checked(agent, selector) is expected
+
+    def test_a_field_is_not_ticked(self, on):
+        agent = on("controls.html")
+        with pytest.raises(StepFailed, match="Full name"):
+            agent.run('check "Full name"')
+
+
+class TestFields:
+    def test_clear_empties_a_field_found_by_its_label(self, on):
+        agent = on("controls.html")
+        agent.run('clear "Full name"')
+        assert agent.page.input_value("#name") == ""
+
+    def test_upload_reads_the_path_from_the_file_roots(self, on):
+        agent = on("controls.html")
+        agent.run('upload files/note.txt into "Attachment"')
+        assert said_chosen(agent) == "Chosen: note.txt 13"
+
+    def test_an_absolute_path_is_taken_as_it_is(self, on):
+        agent = on("controls.html")
+        agent.run(f'upload "{HERE / "pages" / "agent" / "files" / "note.txt"}" into "Attachment"')
+        assert said_chosen(agent) == "Chosen: note.txt 13"
+
+    def test_a_missing_file_fails_naming_where_it_was_looked_for(self, on):
+        agent = on("controls.html")
+        with pytest.raises(StepFailed) as failure:
+            agent.run('upload files/absent.txt into "Attachment"')
+        assert "no file 'files/absent.txt'" in str(failure.value)
+        assert str(HERE / "pages" / "agent" / "files" / "absent.txt") in str(failure.value)
+
+
+def said_chosen(agent):
+    return agent.page.inner_text("#chosen")
+
+
+class TestPointer:
+    @pytest.mark.parametrize(
+        "step, expected",
+        [('double click "Open folder"', "Double clicked"), ('right click "Options"', "Menu opened")],
+    )
+    def test_clicks_of_another_kind(self, on, step, expected):
+        agent = on("controls.html")
+        assert agent.run(step) in ("Open folder", "Options")
+        assert said(agent) == expected
+
+    def test_a_plain_click_is_not_a_double_click(self, on):
+        agent = on("controls.html")
+        agent.run('click "Open folder"')
+        assert said(agent) == "Nothing yet"
+
+    def test_drag_drops_onto_the_destination(self, on):
+        agent = on("controls.html")
+        agent.run('drag "Task card" to "Done column"')
+        assert said(agent) == "Dropped card"
+
+    def test_drag_to_nothing_names_the_destination(self, on):
+        agent = on("controls.html")
+        with pytest.raises(StepFailed, match="No such column"):
+            agent.run('drag "Task card" to "No such column"')
+
+
+class TestScrolling:
+    def test_scroll_to_brings_the_element_into_view(self, on):
+        agent = on("controls.html")
+        agent.run('scroll to "Far away"')
+        top = agent.page.evaluate("document.getElementById('far').getBoundingClientRect().top")
+        assert 0 <= top <= agent.page.viewport_size["height"]
+
+    def test_scroll_down_loads_more_rows_of_a_lazy_list(self, on):
+        agent = on("long-list.html")
+        with pytest.raises(StepFailed):
+            agent.run('verify text "Row 30" is present')
+        agent.run("scroll down")
+        assert agent.run('verify text "Row 30" is present') is True
+
+    def test_scroll_down_scrolls_the_page_where_nothing_else_scrolls(self, on):
+        agent = on("controls.html")
+        agent.run("scroll down")
+        assert agent.page.evaluate("window.scrollY") > 0
+
+
+class TestHistory:
+    def test_back_reload_address_and_title(self, on):
+        agent = on("controls.html")
+        assert agent.run("verify title is control room") is True
+        agent.run('click "Next page"')
+        assert agent.run("verify url contains /agent/second.html") is True
+        assert agent.run("verify title is Second Page Ready") is True  # set by a script a little later
+        agent.run("reload")
+        assert agent.run('verify text "Loaded 2 times" is present') is True
+        agent.run("go back")
+        assert agent.run("verify url contains controls.html") is True
+
+    def test_back_from_the_first_page_fails(self, server):
+        with WebAgent(timeout_ms=1000) as fresh:
+            with pytest.raises(StepFailed, match="no earlier page"):
+                fresh.run("go back")
+
+    @pytest.mark.parametrize(
+        "step, expected",
+        [
+            ("verify title is Another Title", "expected 'Another Title', found 'Control Room'"),
+            ("verify url contains elsewhere.html", "expected the address to contain 'elsewhere.html'"),
+        ],
+    )
+    def test_a_false_check_names_what_the_page_shows(self, on, step, expected):
+        agent = on("controls.html")
+        with pytest.raises(StepFailed, match=expected):
+            agent.run(step)
