@@ -14,7 +14,9 @@ SUPPORTED = (
     "'extract_text_spatial', 'find_text', 'find_exact_text', 'verify_present', 'verify_visible', "
     "'verify_enabled', 'verify_disabled', 'verify_text_present', 'verify_text_visible', "
     "'verify_spatial_text', 'accept_dialog', 'dismiss_dialog', 'verify_dialog', 'verify_not_present', "
-    "'verify_not_visible', 'verify_text_not_present', 'verify_text_not_visible']"
+    "'verify_not_visible', 'verify_text_not_present', 'verify_text_not_visible', 'check', 'uncheck', 'clear', "
+    "'upload', 'double_click', 'right_click', 'drag', 'scroll_to', 'scroll_down', 'go_back', 'reload', "
+    "'verify_url', 'verify_title', 'switch_tab', 'close_tab', 'verify_cell', 'extract_cell']"
 )
 
 
@@ -141,7 +143,7 @@ def test_error_type_is_a_value_error_of_this_module():
 
 
 def test_tables():
-    assert len(StepParser.SUPPORTED_ACTIONS) == 24
+    assert len(StepParser.SUPPORTED_ACTIONS) == 41
     assert list(StepParser._VERIFY_STATES) == [
         "is present", "is visible", "is enabled", "is disabled", "is not present", "is not visible"]
     assert StepParser._VERIFY_TEXT_STATES == {
@@ -149,7 +151,7 @@ def test_tables():
         "is not present": "verify_text_not_present", "is not visible": "verify_text_not_visible"}
     assert StepParser._STOP_WORDS == frozenset({"on", "the", "a", "an", "in", "at", "into"})
     # the first word of every phrase parse() reads, "extract_text" included
-    assert len(StepParser._KNOWN_ACTIONS) == 16 and {"navigate", "extract_text"} <= StepParser._KNOWN_ACTIONS
+    assert len(StepParser._KNOWN_ACTIONS) == 28 and {"navigate", "extract_text"} <= StepParser._KNOWN_ACTIONS
     assert sp._ORDINALS == {"first": 1, "second": 2, "third": 3, "fourth": 4, "fifth": 5}
     assert sp._SPATIAL_KW == ("next to ", "below ", "above ", "left of ", "right of ", "under ", "near ")
     assert sp._QUOTE_RE.pattern == '"([^"]+)"'

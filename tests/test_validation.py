@@ -16,7 +16,8 @@ NO_STATE = ("`verify` instruction missing state. Expected ending: "
 NO_TEXT_STATE = ("`verify text` instruction missing state. Expected ending: "
                  "is present | is visible | is not present | is not visible")
 NO_EXPECTED = "`verify text` instruction missing expected text. Expected: verify text <relation> <anchor> is <text>"
-KNOWN = "Expected one of: click, type, verify, hover, select, press, wait, find, extract, sendkeys."
+KNOWN = ("Expected one of: click, type, verify, hover, select, press, wait, find, extract, sendkeys, check, uncheck, "
+         "clear, upload, double, right, drag, scroll, go, reload, switch, close.")
 
 
 def unbalanced(rendered):
