@@ -229,6 +229,17 @@ def test_explain_example(kind, text, shop, tmp_path):
     assert "button" in run.stdout
 
 
+@pytest.mark.parametrize("kind, text", examples_of("step-forms"))
+def test_step_forms_are_clean_instructions(kind, text):
+    from vantle.engine.agent.step_parser import StepParser
+
+    parser = StepParser()
+    for line in text.splitlines():
+        step = line.split("  #")[0].strip()  # what follows two spaces and '#' explains the step
+        assert parser.validate(step) == [], step
+        assert parser.parse(step)["action"] not in ("", None), step
+
+
 # Blocks whose run needs a whole test module of their own.
 RUN_ELSEWHERE = {"servers": "test_harness_servers.py", "wheel": "test_wheel.py"}
 
@@ -238,5 +249,5 @@ def test_blocks_run_elsewhere_are_read_there(kind):
     assert readme_blocks(kind)
     assert f'readme_blocks("{kind}")' in (ROOT / "tests" / RUN_ELSEWHERE[kind]).read_text()
     known = {"ci", "python", "settings-table", "steps", "steps-file", "pytest-file", "layout", "options-table",
-             "config", "shell-examples", "shell", "explain"} | set(RUN_ELSEWHERE)
+             "config", "shell-examples", "shell", "explain", "step-forms"} | set(RUN_ELSEWHERE)
     assert {k for k, _ in blocks()} <= known
