@@ -323,6 +323,7 @@ nb::object last_resolution(PyWebAgent& self) {
   Json out = Json::object();
   out["elements"] = scan->elements;
   out["text_elements"] = scan->text_elements;
+  if (!scan->row.is_null()) out["row"] = scan->row;
   out["query"] = resolution->query;
   out["result"] = resolution->result;
   out["passed"] = resolution->passed;

@@ -84,6 +84,8 @@ def agree(agent, instruction):
     if seen is None:
         return None
     snapshot = {"url": agent.page.url, "elements": seen["elements"], "text_elements": seen["text_elements"]}
+    if "row" in seen:  # a table step's row is read from the page's structure, not the records
+        snapshot["row"] = seen["row"]
     explained = explain(snapshot, instruction)
     problems = []
     if explained["element"] != seen["result"]["element"]:

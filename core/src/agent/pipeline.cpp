@@ -163,8 +163,7 @@ std::string matched_through_note(const std::string& attribute) {
 
 bool looks_at_page(Route route) { return route == Route::direct || route == Route::layout; }
 
-StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan,
-                            const Json& row) {
+StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan) {
   StepResolution out;
   const std::string text = text::encode(instruction);
   out.route = route(step);
@@ -177,7 +176,7 @@ StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& s
 
   const bool layout = out.route == Route::layout;
   if (out.query.contains("row")) {
-    out.result = resolve_in_row(row, out.query, scan,
+    out.result = resolve_in_row(scan.row, out.query, scan,
                                 [layout](const Json& q, const PageScan& part) { return resolve_with(q, part, layout); });
   } else {
     out.result = resolve_with(out.query, scan, layout);

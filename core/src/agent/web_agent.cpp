@@ -256,7 +256,6 @@ struct Attempt {
   bool scanned = false;
   StepResolution resolution;
   std::exception_ptr error;
-  Json row = nullptr;  // a table step's row, as the page has it
 };
 
 }  // namespace
@@ -280,7 +279,7 @@ Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep
             manager->follow_new_pages();  // a page the last step opened, seen a little late
             current->scan = engine->scan();
             if (in_table)
-              current->row = browser::Actions(manager->page()).find_cell(record["row"], record.value("column", Json()));
+              current->scan.row = browser::Actions(manager->page()).find_cell(record["row"], record.value("column", Json()));
             current->scanned = true;
           },
           limit);
@@ -291,7 +290,7 @@ Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep
     if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit));
     last = current;
     if (current->scanned) {
-      current->resolution = resolve_step(instruction, step, current->scan, current->row);
+      current->resolution = resolve_step(instruction, step, current->scan);
       last_scan_ = std::shared_ptr<const PageScan>(current, &current->scan);
       last_resolution_ = std::shared_ptr<const StepResolution>(current, &current->resolution);
       if (current->resolution.passed) {

@@ -75,6 +75,7 @@ agent::PageScan scan_of(const Json& snapshot) {
     scan.text_elements = snapshot["text_elements"];
     require_records(scan.text_elements, "text_elements");
   }
+  scan.row = snapshot.value("row", Json());
   return scan;
 }
 

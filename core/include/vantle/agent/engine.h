@@ -20,6 +20,9 @@ using Json = nlohmann::ordered_json;
 struct PageScan {
   Json elements = Json::array();
   Json text_elements = Json::array();
+  /// A table step's row as the page has it (browser::Actions::find_cell):
+  /// the table's structure is not in the records. Null for other steps.
+  Json row = nullptr;
 };
 
 class Engine {

@@ -42,10 +42,7 @@ std::string matched_through_note(const std::string& attribute);
 bool looks_at_page(Route route);
 
 /// Resolves a parsed step against a scan. `instruction` is the step as
-/// written; messages quote it. Only for steps that look at the page. `row`
-/// is the page's answer for a table step's row (Actions::find_cell): the
-/// table's structure is not in the scan.
-StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan,
-                            const Json& row = nullptr);
+/// written; messages quote it. Only for steps that look at the page.
+StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& step, const PageScan& scan);
 
 }  // namespace vantle::agent
