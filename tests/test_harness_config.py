@@ -20,6 +20,7 @@ class RecordingAgent:
 
     def __init__(self, **kwargs):
         self.context = kwargs.pop("context")
+        self.file_roots = kwargs.pop("file_roots", None)
         self.kwargs = kwargs
         self.closed = 0
         self._steps = [{"instruction": f"step of agent {len(self.made)}", "status": "passed"}]
@@ -154,6 +155,8 @@ class TestAgentFixture:
         reprec.assertoutcome(passed=2, failed=1)
         made = recording_agent.made
         assert [a.kwargs for a in made] == [{"url": "http://app.test/", "screenshots": True, "timeout_ms": 5000}] * 2
+        # Files to upload are looked for beside the test file and the configuration.
+        assert all(set(a.file_roots) == {str(pytester.path)} for a in made)
         # Each agent has a context of its own from the run's one browser.
         assert len({id(a.context) for a in made}) == 2
         assert [a.closed for a in made] == [1, 1]
@@ -167,6 +170,7 @@ class TestAgentFixture:
         pytester.makepyfile("def test_one(agent): pass\n")
         pytester.inline_run(*LEAN).assertoutcome(passed=1)
         assert recording_agent.made[0].kwargs == {"url": None, "screenshots": True, "timeout_ms": 5000}
+        assert recording_agent.made[0].file_roots[0] == str(pytester.path)
 
     @pytest.mark.parametrize(
         "config_value, env_value, worker, expected",
