@@ -47,6 +47,12 @@ def live(agent):
         ("typography.html", ["click \"Yes, I'm sure\""], "confirmed"),
         ("typography.html", ['click "Mon - Fri"'], "picked range"),
         ("typography.html", ['click first button below "Actions"'], "edited report"),
+        # An icon-only link or button is named by its tooltip; a visible name still wins.
+        ("tooltips.html", ['click "Add another category"'], "add category"),
+        ("tooltips.html", ['click "Delete row"'], "deleted row"),
+        ("tooltips.html", ['click "Delete"'], "plain delete"),
+        # A word of a tooltip is not a name: the field's own name wins.
+        ("tooltips.html", ['select "Chairs" from "Category"', 'click "Change selected category"'], "change category"),
     ],
 )
 def test_steps_reach_the_intended_control(page, name, steps, effect):

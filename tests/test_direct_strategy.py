@@ -57,7 +57,7 @@ def texts(records):
 
 
 def test_constants_have_their_values_and_kinds():
-    assert ds._MATCH_ATTRIBUTES == ("aria-label", "_label", "placeholder", "data-testid", "type", "alt")
+    assert ds._MATCH_ATTRIBUTES == ("aria-label", "_label", "placeholder", "data-testid", "type", "alt", "title")
     assert len(ds._TYPE_DESCRIPTORS) == 18 and {"btn", "element", "widget"} <= ds._TYPE_DESCRIPTORS
     assert len(ds._TEXT_ONLY_TAGS) == 14 and "div" in ds._TEXT_ONLY_TAGS and "button" not in ds._TEXT_ONLY_TAGS
     assert ds._DOM_DISTANCE_THRESHOLD == 10 and type(ds._DOM_DISTANCE_THRESHOLD) is int
@@ -95,7 +95,7 @@ def test_norm(raw, normal):
         ({"data-x": "v", "data-a1-b": "v"}, []),
         ({"data-testid": "checkout"}, ["checkout"]),
         ({"aria-label": "", "placeholder": "Search", "class": "", "id": ""}, ["Search"]),
-        ({"href": "/home", "title": "Home page"}, []),
+        ({"href": "/home", "title": "Home page"}, ["Home page"]),  # a tooltip names icon-only controls
     ],
 )
 def test_searchable_strings_from_attributes(attrs, surfaces):
@@ -145,6 +145,9 @@ def test_records_without_surfaces(record):
         ("submit order", el(attrs={"data-qa-submit_order": ""}), False, True),
         ("checkout", el(attrs={"data-testid": "checkout-now"}), False, True),
         ("Checkout", el("Pay"), False, False),
+        # A tooltip names its control only as a whole.
+        ("add another category", el(tag="a", attrs={"title": " Add another category "}), False, True),
+        ("category", el(tag="a", attrs={"title": "Add another category"}), False, False),
     ],
 )
 def test_matches_element(target, record, include_label, expected):

@@ -121,11 +121,24 @@ Matcher::Matcher(std::u32string_view target) {
   if (bare_.empty()) bare_ = needle_;
 }
 
+// A tooltip is a sentence ("Change selected category"): it names its control
+// only as a whole, or a word of it would outrank the field it describes.
+bool Matcher::holds(std::u32string_view surface, std::u32string_view source) const {
+  normalise_into(buffer_, surface);
+  return source == U"title" ? same_as_buffer() : text::contains(buffer_, bare_);
+}
+
+bool Matcher::same_as_buffer() const {
+  auto first = std::find_if_not(buffer_.begin(), buffer_.end(), text::is_space);
+  auto last = std::find_if_not(buffer_.rbegin(), buffer_.rend(), text::is_space).base();
+  if (first >= last) return needle_.empty();
+  std::u32string_view stripped(&*first, static_cast<std::size_t>(last - first));
+  return stripped == needle_ || undecorated(stripped) == bare_;
+}
+
 bool Matcher::contained_in(const Element& element, bool include_label, Sources which) const {
   return visit_surfaces(element, include_label, [&](std::u32string_view surface, std::u32string_view source) {
-    if (!wanted(which, source)) return false;
-    normalise_into(buffer_, surface);
-    return text::contains(buffer_, bare_);
+    return wanted(which, source) && holds(surface, source);
   });
 }
 
@@ -133,11 +146,7 @@ bool Matcher::equal_to(const Element& element, bool include_label, Sources which
   return visit_surfaces(element, include_label, [&](std::u32string_view surface, std::u32string_view source) {
     if (!wanted(which, source)) return false;
     normalise_into(buffer_, surface);
-    auto first = std::find_if_not(buffer_.begin(), buffer_.end(), text::is_space);
-    auto last = std::find_if_not(buffer_.rbegin(), buffer_.rend(), text::is_space).base();
-    if (first >= last) return needle_.empty();
-    std::u32string_view stripped(&*first, static_cast<std::size_t>(last - first));
-    return stripped == needle_ || undecorated(stripped) == bare_;
+    return same_as_buffer();
   });
 }
 
@@ -145,9 +154,7 @@ std::u32string_view Matcher::source_of(const Element& element, bool include_labe
   std::u32string_view found;
   for (Sources which : {Sources::names, Sources::others}) {
     visit_surfaces(element, include_label, [&](std::u32string_view surface, std::u32string_view source) {
-      if (!wanted(which, source)) return false;
-      normalise_into(buffer_, surface);
-      if (text::contains(buffer_, bare_)) found = source;
+      if (wanted(which, source) && holds(surface, source)) found = source;
       return !found.empty();
     });
     if (!found.empty()) break;

@@ -40,6 +40,11 @@ class Matcher {
   std::u32string_view source_of(const Element& element, bool include_label) const;
 
  private:
+  /// The surface, from that source, names the target.
+  bool holds(std::u32string_view surface, std::u32string_view source) const;
+  /// The normalised surface in buffer_ equals the target, stripped of white space.
+  bool same_as_buffer() const;
+
   std::u32string needle_;
   std::u32string bare_;
   mutable std::u32string buffer_;

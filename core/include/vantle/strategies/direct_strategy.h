@@ -137,13 +137,14 @@ Inputs inputs_for(std::u32string_view action);
 
 // ---- constants ----------------------------------------------------------
 
-/// Attributes whose values are match surfaces, in surface order.
-inline constexpr std::array<std::u32string_view, 6> MATCH_ATTRIBUTES{
-    U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt"};
+/// Attributes whose values are match surfaces, in surface order. A tooltip
+/// comes last: icon-only links and buttons are often named by nothing else.
+inline constexpr std::array<std::u32string_view, 7> MATCH_ATTRIBUTES{
+    U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt", U"title"};
 /// The attributes whose values matching reads; other attributes matter only
 /// by name, when they begin with "data-".
-inline constexpr std::array<std::u32string_view, 10> READ_ATTRIBUTES{
-    U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt", U"class", U"id", U"role", U"_text_box"};
+inline constexpr std::array<std::u32string_view, 11> READ_ATTRIBUTES{
+    U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt", U"title", U"class", U"id", U"role", U"_text_box"};
 /// True for the names of READ_ATTRIBUTES.
 bool reads_attribute(std::u32string_view name);
 /// Where a surface comes from when it is a name a person sees or hears ("text"
