@@ -3,7 +3,8 @@
 The floor is one plain in-page pass over the same facts (the same element
 sets; text, box, visibility, enabled state, attributes and element path of
 each) returning one JSON string: what any batched scan must at least cost.
-Times are medians of --repeats scans; the load of the machine is printed.
+Times are medians of --repeats scans, batched scans and floor passes taken in
+turn; the load of the machine is printed.
 
     .venv/bin/python benchmarks/scan.py                      # batched and floor at 100, 1,000, 4,000;
                                                              # element by element at 100
@@ -108,28 +109,33 @@ def page_html(controls):
     return "".join(parts)
 
 
-def measure(page, batched, repeats):
+def scan_once(page, batched):
+    """Seconds, browser calls, elements and texts of one scan."""
     counter = [0]
     scanner = PageScanner(Counting(page, counter), batched=batched)
-    times = []
-    for _ in range(repeats):
-        counter[0] = 0
-        start = time.perf_counter()
-        elements, texts = scanner.extract_interactable_elements()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times), counter[0], len(elements), len(texts)
+    start = time.perf_counter()
+    elements, texts = scanner.extract_interactable_elements()
+    return time.perf_counter() - start, counter[0], len(elements), len(texts)
 
 
-def floor(page, repeats):
+def floor_once(page):
     sets = [page_scanner.INTERACTABLE_SELECTOR, page_scanner._CUSTOM_INPUT_SELECTOR,
             page_scanner._LABEL_CANDIDATE_SELECTOR, page_scanner.TEXT_SELECTOR]
     arg = [sets, list(page_scanner.CAPTURED_ATTRIBUTES), ["id", "class", "href", "aria-label"]]
-    times = []
+    start = time.perf_counter()
+    json.loads(page.evaluate(FLOOR_JS, arg))
+    return time.perf_counter() - start
+
+
+def batched_and_floor(page, repeats):
+    """Medians of batched scans and floor passes taken in turn, so that the
+    load of the machine weighs on both alike; plus the last scan's counts."""
+    scans, floors = [], []
     for _ in range(repeats):
-        start = time.perf_counter()
-        json.loads(page.evaluate(FLOOR_JS, arg))
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+        scan = scan_once(page, True)
+        scans.append(scan[0])
+        floors.append(floor_once(page))
+    return (statistics.median(scans), *scan[1:]), statistics.median(floors)
 
 
 def main():
@@ -155,15 +161,18 @@ def main():
             if not args.no_batched:
                 paths.append(True)
             timings = {}
+            least = None
             for batched in paths:
-                secs, calls, n_el, n_tx = measure(page, batched, args.repeats if batched else 1)
+                if batched:
+                    (secs, calls, n_el, n_tx), least = batched_and_floor(page, args.repeats)
+                else:
+                    secs, calls, n_el, n_tx = scan_once(page, False)
                 timings[batched] = secs
                 name = "batched" if batched else "per-element"
                 print(f"{size:>8} {name:>12} {secs:>9.3f} {calls:>7} {n_el:>8} {n_tx:>6}", flush=True)
             if len(timings) == 2:
                 print(f"{size:>8} {'ratio':>12} {timings[False] / timings[True]:>9.1f}x", flush=True)
-            if True in timings:
-                least = floor(page, args.repeats)
+            if least is not None:
                 print(f"{size:>8} {'floor':>12} {least:>9.3f}", flush=True)
                 print(f"{size:>8} {'batch/floor':>12} {timings[True] / least:>9.2f}x", flush=True)
         print(f"load average {' '.join(f'{x:.2f}' for x in os.getloadavg())} after the run")

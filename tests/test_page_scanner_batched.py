@@ -51,9 +51,11 @@ def test_batched_scan_of_realistic_pages(open_page, name):
     compare(open_page(f"realistic/{name}.html"))
 
 
-def controls_page(count, seed):
+def controls_page(count, seed, shadow=True):
     """A page of about `count` controls mixing the cases where the browser's
-    own notion of visible, enabled, text and box is easy to get wrong."""
+    own notion of visible, enabled, text and box is easy to get wrong; with
+    shadow=False its shadow hosts stay empty (the scan then takes its other
+    way of finding elements)."""
     rng = random.Random(seed)
     makers = [
         lambda i: f"<button id='b{i}'>Button {i}</button>",
@@ -99,6 +101,13 @@ def controls_page(count, seed):
         lambda i: f"<div data-testid='host{i}' class='shadow-host'></div>",
         lambda i: f"<div style='position: fixed; right: 0; top: {i % 300}px'><button>Fixed {i}</button></div>",
         lambda i: f"<div style='overflow: hidden; height: 10px'><button>Clipped {i}</button></div>",
+        # the first of two labels for one id names a field that has no labels of its own
+        lambda i: f"<label for='twice{i}'>First {i}</label><label for='twice{i}'>Second {i}</label>"
+                  f"<span class='fake-input' id='twice{i}' title='t'>{i}</span>",
+        lambda i: f"<label for='both{i}'>One {i}</label><label for='both{i}'>Two {i}</label><input id='both{i}'>",
+        # sources without words: a later source may still be the one taken
+        lambda i: f"<input aria-label='\u2003' placeholder='\u2014' title='Dash {i}'>",
+        lambda i: f"<span>*</span><input aria-label=' ' placeholder='Starred {i}'>",
     ]
     parts = ["<!doctype html><html><head><meta charset='utf-8'><style>",
              "body { font: 14px/1.3 sans-serif; margin: 6px; } section { margin: 4px 0; }",
@@ -109,6 +118,9 @@ def controls_page(count, seed):
         parts.append(makers[(i + seed) % len(makers)](i) if i < len(makers) else rng.choice(makers)(i))
         if i % 12 == 11:
             parts.append("</section>")
+    if not shadow:
+        parts.append("</section></body></html>")
+        return "".join(parts)
     parts.append("""</section><script>
       for (const host of document.querySelectorAll('.shadow-host')) {
         const root = host.attachShadow({mode: 'open'});
@@ -126,9 +138,10 @@ def controls_page(count, seed):
 LONG = pytest.mark.skipif(not os.environ.get("VANTLE_SLOW_TESTS"), reason="set VANTLE_SLOW_TESTS=1 to run")
 
 
-@pytest.mark.parametrize("count, seed", [(100, 1), (100, 3), pytest.param(400, 2, marks=LONG)])
-def test_batched_scan_of_generated_pages(page, count, seed):
-    page.set_content(controls_page(count, seed))
+@pytest.mark.parametrize("count, seed, shadow", [(100, 1, True), (100, 3, True), (100, 5, False),
+                                                pytest.param(400, 2, True, marks=LONG)])
+def test_batched_scan_of_generated_pages(page, count, seed, shadow):
+    page.set_content(controls_page(count, seed, shadow))
     page.mouse.wheel(0, 300)  # scrolled: part of the page is above the viewport
     page.wait_for_function("window.scrollY > 0")
     elements, texts = compare(page)
@@ -136,7 +149,10 @@ def test_batched_scan_of_generated_pages(page, count, seed):
     assert any(not e["is_enabled"] for e in elements) and any(not e["is_visible"] for e in elements)
     assert any(e["bounding_box"]["y"] < 0 for e in elements)  # above the viewport
     assert any(e["bounding_box"]["y"] > 720 for e in elements)  # below the fold
-    assert any(e["attributes"].get("aria-label", "").startswith("Nested host") for e in elements)
+    assert any(e["attributes"].get("aria-label", "").startswith("Nested host") for e in elements) == shadow
+    labels = [e["attributes"].get("_label") or "" for e in elements]
+    for taken in ("First ", "One ", "\u2014", "Starred "):  # every label case made it onto the page
+        assert any(label.startswith(taken) for label in labels), taken
 
 
 def test_batched_scan_makes_one_browser_call(open_page):
@@ -185,3 +201,15 @@ def test_shadow_roots_nested_and_slotted_content_in_document_order(open_page):
     shadow_field = next(e for e in elements if e["attributes"].get("id") == "user")
     assert shadow_field["attributes"].get("_label") == "Shadow user"
     assert {"Nested text", "Shadow heading"} <= {t["text"] for t in texts}
+
+
+def test_a_scan_kept_in_the_page_reads_the_page_anew_each_time(open_page):
+    page = open_page("scanner/labels.html")
+    before = compare(page)
+    page.evaluate("""() => document.body.insertAdjacentHTML('afterbegin',
+        "<label for='late'>Late field</label><input id='late'>")""")
+    after = compare(page)
+    assert len(after[0]) == len(before[0]) + 1
+    assert after[0][0]["attributes"]["_label"] == "Late field"
+    named = lambda records: [(e["text"], e["attributes"].get("_label")) for e in records]  # noqa: E731
+    assert named(after[0][1:]) == named(before[0])

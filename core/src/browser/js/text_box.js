@@ -1,8 +1,9 @@
 // Where an element's own words sit, when that is less than its box: a heading
 // or a block label spans the page while its words stay at the left, and a
 // person measures "below" or "right of" from the words. Returns
-// "x,y,width,height" over the element's direct text nodes, or null.
-el => {
+// "x,y,width,height" over the element's direct text nodes, or null. `known`
+// is the element's bounding rect when the caller has read it already.
+(el, known) => {
   const range = document.createRange();
   let left = Infinity, top = Infinity, right = -Infinity, bottom = -Infinity;
   for (const node of el.childNodes) {
@@ -17,7 +18,7 @@ el => {
     }
   }
   if (left === Infinity) return null;
-  const box = el.getBoundingClientRect();
+  const box = known || el.getBoundingClientRect();
   if (right - left >= box.width - 1 && bottom - top >= box.height - 1) return null;
   return [left, top, right - left, bottom - top].join(',');
 }
