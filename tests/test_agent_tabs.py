@@ -31,6 +31,19 @@ def test_a_pop_up_is_followed_and_tabs_switch_by_number_and_title(agent):
     assert agent.run('verify text "Loaded 1 times" is present') is True
 
 
+def test_a_pop_up_from_a_script_is_worked_in_and_left_when_it_closes_itself(agent):
+    agent.run('type Side table into "Name"')
+    agent.run('click "Add another"')
+    # Both pages have a "Name" field: the step must type into the pop-up,
+    # even though the browser reports it a little after the click.
+    agent.run('type Rugs into "Name"')
+    agent.run('click "Save"')
+    assert agent.run('verify text "Chosen: Rugs" is present') is True
+    assert agent.page.url.endswith("/agent/tabs.html")
+    assert agent.page.locator("#name").input_value() == "Side table"
+    assert len(agent.page.context.pages) == 1
+
+
 def test_close_tab_returns_to_the_tab_shown_before(agent):
     agent.run('click "Open help"')
     agent.run("verify title is Help Center")

@@ -1,4 +1,5 @@
 #include <stdexcept>
+#include <utility>
 
 #include "vantle/agent/engine.h"
 
@@ -18,7 +19,9 @@ class PageEngine final : public Engine {
 
   PageScan scan() override {
     browser::ScanResult found = browser::scan_page(page_(), hooks_, memo_);
-    return PageScan{std::move(found.elements), std::move(found.text_elements)};
+    PageScan scan{std::move(found.elements), std::move(found.text_elements)};
+    scan.opened_page = std::exchange(memo_.opened, false);
+    return scan;
   }
 
   Json act(const Json& record, const Json& element) override { return browser::perform(actions(), record, element); }

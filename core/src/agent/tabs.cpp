@@ -67,8 +67,47 @@ bool BrowserManager::follow_new_pages() {
   }
   known_.erase(std::remove_if(known_.begin(), known_.end(), [&](const RemotePtr& p) { return !among(open, p); }),
                known_.end());
-  if (newest) show(newest);
+  if (newest) {
+    show(newest);
+  } else if (!among(open, page_)) {
+    // The page closed itself (a pop-up done with its work): back to its opener.
+    if (RemotePtr back = previous_page(open, page_)) {
+      page_ = back;
+      bring_forward();
+    }
+  }
   return newest != nullptr;
+}
+
+bool BrowserManager::await_new_page() {
+  if (follow_new_pages()) return true;
+  try {
+    page_->attr("context")->call("wait_for_event", {Json("page")}, {{"timeout", Json(kNewPageWaitMs)}});
+  } catch (const std::exception&) {
+    // None came (a window reused by name, or one the browser blocked); it may
+    // also have come just before the wait began, which the look below sees.
+  }
+  return follow_new_pages();
+}
+
+RemotePtr BrowserManager::previous_page(const std::vector<RemotePtr>& open, const RemotePtr& gone) {
+  RemotePtr next;
+  while (!shown_.empty() && !next) {
+    RemotePtr candidate = shown_.back();
+    shown_.pop_back();
+    if (!candidate->same(*gone) && among(open, candidate)) next = candidate;
+  }
+  if (!next)
+    for (const auto& page : open)
+      if (!page->same(*gone)) next = page;
+  return next;
+}
+
+void BrowserManager::bring_forward() {
+  try {
+    page_->call("bring_to_front");
+  } catch (const std::exception&) {
+  }
 }
 
 void BrowserManager::switch_to(std::size_t n) {
@@ -100,23 +139,11 @@ void BrowserManager::close_page() {
   if (open.size() <= 1) throw std::logic_error("the only open tab cannot be closed");
   RemotePtr closing = page_;
   closing->call("close");
-  // Back to the page shown before, as a browser does; else the last one opened.
-  RemotePtr next;
-  while (!shown_.empty() && !next) {
-    RemotePtr candidate = shown_.back();
-    shown_.pop_back();
-    if (!candidate->same(*closing) && among(open, candidate)) next = candidate;
-  }
-  if (!next)
-    for (const auto& page : open)
-      if (!page->same(*closing)) next = page;
-  page_ = next;
+  // Back to the page shown before, as a browser does.
+  page_ = previous_page(open, closing);
   known_.erase(std::remove_if(known_.begin(), known_.end(), [&](const RemotePtr& p) { return p->same(*closing); }),
                known_.end());
-  try {
-    page_->call("bring_to_front");
-  } catch (const std::exception&) {
-  }
+  bring_forward();
 }
 
 }  // namespace vantle::agent

@@ -278,6 +278,7 @@ Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep
           [engine, manager, current, record, in_table] {
             manager->follow_new_pages();  // a page the last step opened, seen a little late
             current->scan = engine->scan();
+            if (current->scan.opened_page && manager->await_new_page()) current->scan = engine->scan();
             if (in_table)
               current->scan.row = browser::Actions(manager->page()).find_cell(record["row"], record.value("column", Json()));
             current->scanned = true;

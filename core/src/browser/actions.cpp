@@ -166,7 +166,18 @@ void Actions::click_through(const RemotePtr& locator, const Press& how, std::str
 
 void Actions::press(const RemotePtr& locator, const Press& how) const {
   locator->call(how.method, {}, how.kwargs());
-  page_->call("wait_for_load_state", {Json("domcontentloaded")});
+  settle();
+}
+
+// Once the press has landed, nothing may make the action try another way and
+// press again: a page that closes itself (a pop-up done with its work) or a
+// load that does not finish leaves the next step to meet the page as it is.
+void Actions::settle() const {
+  try {
+    page_->call("wait_for_load_state", {Json("domcontentloaded")});
+  } catch (...) {
+    rethrow_interrupt();
+  }
 }
 
 // Scroll and text of an element that is there already cost one browser call
@@ -232,7 +243,7 @@ std::string Actions::pointer(const Json& element, const Press& how) const {
   try {
     const Point at = centre(element);
     page_->attr("mouse")->call(how.method, {Json(at.x), Json(at.y)}, how.kwargs());
-    page_->call("wait_for_load_state", {Json("domcontentloaded")});
+    settle();
     return text_field(element, "text");
   } catch (...) {
     rethrow_interrupt();

@@ -148,6 +148,8 @@ ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks, ScanMemo& me
   }
   Json since = memo.watch.empty() ? Json(nullptr) : Json(memo.watch);
   std::string answer = detail::text_of(page->call_value("evaluate", {Json(watched_scan_script()), Json::array({memo.key, since})}));
+  memo.opened = !answer.empty() && answer.front() == '+';
+  if (memo.opened) answer.erase(0, 1);
   if (answer.empty() && !memo.watch.empty()) {
     ++memo.reused;
     scanner.save_snapshot(memo.last.elements, memo.last.text_elements);

@@ -42,11 +42,13 @@ const std::string& batch_scan_script() {
   return script;
 }
 
+// A leading '+' says the page asked for a new page since the last scan.
 const std::string& watched_scan_script() {
   static const std::string script =
-      std::string("([key, since]) => {\n  const watch = window[key];\n"
-                  "  if (since && watch && watch.id === since && watch.unchanged()) return '';\n"
-                  "  const id = (") + js::scan_watch + ")(key);\n  return id + '\\n' + (" + batch_scan_script() +
+      std::string("([key, since]) => {\n  const opened = window.__vantleOpened ? '+' : '';\n  (") + js::open_watch +
+      ")();\n  window.__vantleOpened = false;\n  const watch = window[key];\n"
+      "  if (since && watch && watch.id === since && watch.unchanged()) return opened;\n"
+      "  const id = (" + js::scan_watch + ")(key);\n  return opened + id + '\\n' + (" + batch_scan_script() +
       ")();\n}";
   return script;
 }

@@ -86,6 +86,10 @@ class BrowserManager : public browser::DialogSource, public std::enable_shared_f
   /// pop-up) the page steps work on, as a user's eyes would follow it.
   /// Returns whether it did.
   bool follow_new_pages();
+  /// Follows a page the current one asked for and the browser has not
+  /// reported yet, waiting for it a little (kNewPageWaitMs). Returns whether
+  /// a new page is now current.
+  bool await_new_page();
   /// The open pages, in the order they opened.
   std::vector<RemotePtr> pages();
   /// Makes the n-th open page (from 1) current; std::out_of_range when there is none.
@@ -111,6 +115,10 @@ class BrowserManager : public browser::DialogSource, public std::enable_shared_f
 
   void adopt(const RemotePtr& page);
   void show(const RemotePtr& page);
+  /// The page to show once `gone` has closed: the one shown before it, else
+  /// the last one opened; null when none is left.
+  RemotePtr previous_page(const std::vector<RemotePtr>& open, const RemotePtr& gone);
+  void bring_forward();
 
   RemotePtr driver_, browser_, page_, dialog_;
   bool driver_started_ = false;

@@ -32,6 +32,11 @@ inline constexpr int kLoadLimits = 3;
 inline constexpr double kScreenshotMs = 5000;
 inline constexpr double kSettleMs = 5000;
 
+/// How long a step waits for a page that the page before it asked for (a
+/// pop-up) and the browser has not reported yet. A window opened under a
+/// name already in use reuses that page and never reports a new one.
+inline constexpr double kNewPageWaitMs = 3000;
+
 /// The page's own limit for one operation.
 inline double page_limit_ms(double step_timeout_ms) { return std::max(step_timeout_ms, kMinActionTimeoutMs); }
 

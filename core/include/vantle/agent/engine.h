@@ -23,6 +23,9 @@ struct PageScan {
   /// A table step's row as the page has it (browser::Actions::find_cell):
   /// the table's structure is not in the records. Null for other steps.
   Json row = nullptr;
+  /// The page asked for a new page (a pop-up, a link to another window)
+  /// that the browser may not have reported yet.
+  bool opened_page = false;
 };
 
 class Engine {

@@ -192,6 +192,8 @@ class Actions {
   std::string pointer(const Json& element, const Press& how) const;
   void click_through(const RemotePtr& locator, const Press& how, std::string& text) const;
   void press(const RemotePtr& locator, const Press& how) const;
+  /// Waits for the document a press may have started; never fails the press.
+  void settle() const;
   std::optional<std::string> scrolled_text(const std::string& xpath) const;
   bool dialog_pending() const;
   void type_through(const RemotePtr& locator, std::string_view text) const;

@@ -185,6 +185,7 @@ struct ScanMemo {
   ScanResult last;
   std::size_t scans = 0;   // scans asked for
   std::size_t reused = 0;  // of which answered from `last`
+  bool opened = false;     // the page asked for a new page since the scan before
 };
 
 /// As scan_page, but a batched scan first asks the page, in the same call,
