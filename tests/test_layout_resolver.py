@@ -290,6 +290,24 @@ class TestRelations:
         assert r["element"] is link
         assert (r["type_relaxed"], r["actual_type"]) == (True, "link")
 
+    @pytest.mark.parametrize("relation, wanted", [("dropdown right of", "op"), ("button right of", "go")])
+    def test_a_namesake_with_the_asked_type_beside_it_is_the_anchor(self, relation, wanted):
+        # A small "category" link has only a link beside it; the field showing
+        # "category" has the drop-down and the button the step asks for.
+        facet, added = el("a", "category", x=200, y=300, w=44, h=17), el("a", "added", x=260, y=300, w=44, h=17)
+        column = el("select", "category", x=17, y=156, w=118, h=33)
+        op, go = el("select", "contains", x=140, y=156, w=100, h=33), el("button", "Apply", x=250, y=156)
+        r = resolve(f"{relation} category", [facet, added, column, op, go])
+        assert r["element"] is {"op": op, "go": go}[wanted]
+        assert r["type_relaxed"] is False and r["anchor_text"] == "category"
+
+    def test_relaxation_keeps_the_first_anchor_when_no_namesake_has_the_type(self):
+        facet, added = el("a", "category", x=200, y=300, w=44, h=17), el("a", "added", x=260, y=300, w=44, h=17)
+        column = el("select", "category", x=17, y=156, w=118, h=33)
+        far = el("button", "Far", x=0, y=900)
+        r = resolve("button right of category", [facet, added, column, far])
+        assert r["element"] is added and r["type_relaxed"] is True
+
     def test_no_relaxation_when_the_typed_pool_is_empty(self):
         anchor = txt("Country", x=0, y=0)
         combo = el("div", "Pick", x=100, y=0, role="combobox")

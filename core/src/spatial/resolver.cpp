@@ -156,23 +156,23 @@ double side(const Entry& e, Coord c) {
   return e.position->get(c);
 }
 
-const Entry* smallest(const Entries& tier) {
-  if (tier.size() == 1) return tier.front();
-  const Entry* best = nullptr;
-  double best_area = 0;
-  for (const Entry* e : tier) {
-    double area = side(*e, Coord::w) * side(*e, Coord::h);
-    if (!best || area < best_area) {
-      best = e;
-      best_area = area;
-    }
-  }
-  return best;
+// Interactable entries first, then the smaller, then the earlier.
+void prefer(Entries& tier) {
+  auto area = [](const Entry* e) { return side(*e, Coord::w) * side(*e, Coord::h); };
+  std::stable_sort(tier.begin(), tier.end(), [&](const Entry* a, const Entry* b) {
+    if (a->is_anchor_only != b->is_anchor_only) return !a->is_anchor_only;
+    return area(a) < area(b);
+  });
 }
 
 }  // namespace
 
 const Entry* Resolver::find_anchor(std::u32string_view anchor_text) const {
+  Entries tier = anchors(anchor_text);
+  return tier.empty() ? nullptr : tier.front();
+}
+
+Entries Resolver::anchors(std::u32string_view anchor_text) const {
   const std::u32string anchor = text::without_trailing_mark(text::fold(anchor_text));
   Entries text_hits, attr_hits;
   for (size_t i = 0; i < matrix_.size(); ++i) {
@@ -209,10 +209,8 @@ const Entry* Resolver::find_anchor(std::u32string_view anchor_text) const {
           break;
         }
   }
-  if (tier.empty()) return nullptr;
-
-  Entries interactable = keep_if(tier, [](const Entry& e) { return !e.is_anchor_only; });
-  return smallest(interactable.empty() ? tier : interactable);
+  prefer(tier);
+  return tier;
 }
 
 Entries Resolver::pool(const Entry& anchor, const std::optional<std::u32string>& type,
@@ -241,11 +239,22 @@ Resolution Resolver::resolve(std::u32string_view target, const language::Spans& 
   if (no_anchor && !t.ordinal) return {};
   if (no_anchor) return resolve_ordinal(*t.ordinal, t.type_filter, t.search_text);
 
-  const Entry* anchor = find_anchor(*t.anchor);
-  if (!anchor) return {};
+  const Entries named = anchors(*t.anchor);
+  if (named.empty()) return {};
+  const Entry* anchor = named.front();
   Entries candidates = pool(*anchor, t.type_filter, t.target_text);
   if (candidates.empty()) return {};
   Entries ranked = rank(candidates, *anchor, t.rel_strategy, t.ordinal);
+  // A namesake of the anchor that has what the step asks for beside it is
+  // the one meant ("dropdown right of category" where a smaller link also
+  // reads "category"); only when none has does the type filter go.
+  for (std::size_t i = 1; ranked.empty() && i < named.size(); ++i) {
+    Entries other = rank(pool(*named[i], t.type_filter, t.target_text), *named[i], t.rel_strategy, t.ordinal);
+    if (!other.empty()) {
+      anchor = named[i];
+      ranked = std::move(other);
+    }
+  }
   bool relaxed = false;
   if (ranked.empty() && t.type_filter) {
     candidates = pool(*anchor, std::nullopt, t.target_text);

@@ -58,6 +58,9 @@ class Resolver {
   Resolution resolve(std::u32string_view target, const language::Spans& quoted = {}) const;
   /// The entry the anchor phrase names, or nullptr.
   const Entry* find_anchor(std::u32string_view anchor_text) const;
+  /// Every entry of the tier the anchor phrase names, the chosen anchor
+  /// first, then the others in the order the choice prefers them.
+  std::vector<const Entry*> anchors(std::u32string_view anchor_text) const;
   Resolution resolve_ordinal(long long ordinal, const std::optional<std::u32string>& type_filter,
                              const std::optional<std::u32string>& search_text) const;
 
