@@ -177,3 +177,19 @@ def test_a_missing_field_fails_with_the_closest_names(admin):
     with pytest.raises(StepFailed) as failure:
         admin.run('type x into "Serial number"')
     assert "Serial number" in str(failure.value)
+
+
+def test_a_related_category_added_in_the_pop_up(admin):
+    # The "+" beside Category is an icon named only by its tooltip; it opens a
+    # pop-up whose "Name" field namesakes the product's own, and the pop-up
+    # closes itself after saving, handing the new category to the form.
+    admin.run('click "Products"')
+    admin.run('click "Add product"')
+    admin.run('type Side table into "Name"')
+    admin.run('click "Add another category"')
+    admin.run('type Rugs into "Name"')
+    admin.run('click "Save"')
+    admin.run('verify text "Add product" is present')
+    assert admin.run('extract text from "Category"') == "Rugs"
+    assert _page(admin).locator("#id_name").input_value() == "Side table"
+    assert len(_page(admin).context.pages) == 1
