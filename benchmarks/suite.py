@@ -4,8 +4,8 @@ Runs the example suite (examples/, one process) twice: once as before the
 session browser, when every test launched its own Chromium (emulated by a
 conftest that gives each test a browser of its own), and once as it is now,
 one Chromium per run with a fresh context per test. Prints the wall time and
-the per-test start cost (the set-up of the `agent` fixture) side by side with ratios, plus the floor: a new context and page in
-a running browser, made with Playwright directly.
+the per-test start cost (the set-up of the `agent` fixture) side by side with ratios, plus the floor: a new context and page
+in the same running browser, made with Playwright directly just before each test.
 
     .venv/bin/python benchmarks/suite.py [--rounds 1]
 """
@@ -36,14 +36,34 @@ def vantle_browser():
 
 # Writes how long each test's `agent` fixture took to set up (the browser
 # launch included when there is one), apart from the test's other fixtures.
+# With one browser per run it first times the floor in that same browser, just
+# before each test, with Playwright alone: a bare new context and page, and
+# the same opening the project's base address as the agent does at start.
 RECORDER = '''
 import json, os, time
 import pytest
 
-STARTS = []
+STARTS, FLOORS, OPENED = [], [], []
+
+def bare_start(session, url=None):
+    start = time.perf_counter()
+    context = session.new_context()
+    page = context.new_page()
+    if url:
+        page.goto(url, wait_until="load")
+    took = time.perf_counter() - start
+    context.close()
+    return took
 
 @pytest.hookimpl(hookwrapper=True)
 def pytest_fixture_setup(fixturedef, request):
+    if fixturedef.argname == "agent" and os.environ.get("VANTLE_BENCH_FLOOR"):
+        from vantle.harness.fixtures import _find_config
+        session = request.getfixturevalue("vantle_browser")
+        FLOORS.append(bare_start(session))
+        url = _find_config()[0].get("URL")
+        if url:
+            OPENED.append(bare_start(session, url))
     start = time.perf_counter()
     yield
     if fixturedef.argname == "agent":
@@ -51,7 +71,7 @@ def pytest_fixture_setup(fixturedef, request):
 
 def pytest_sessionfinish(session):
     with open(os.environ["VANTLE_BENCH_OUT"], "w") as out:
-        json.dump(STARTS, out)
+        json.dump({"starts": STARTS, "floors": FLOORS, "opened": OPENED}, out)
 '''
 
 
@@ -64,35 +84,14 @@ def run_suite(per_test_browser, workdir):
     (suite / "bench_recorder.py").write_text(RECORDER)
     out = suite / "setups.json"
     env = {**os.environ, "VANTLE_BENCH_OUT": str(out), "PYTHONPATH": str(suite)}
+    if not per_test_browser:
+        env["VANTLE_BENCH_FLOOR"] = "1"
     start = time.perf_counter()
     done = subprocess.run([sys.executable, "-m", "pytest", "-q", "-p", "no:cacheprovider", "-p", "bench_recorder"],
                           cwd=suite, env=env, capture_output=True, text=True)
     wall = time.perf_counter() - start
     summary = done.stdout.strip().splitlines()[-1] if done.stdout.strip() else done.stderr[-500:]
     return wall, json.loads(out.read_text()), summary, done.returncode
-
-
-def context_floor(samples=8):
-    """Seconds for a new context and page in a running browser, with Playwright alone."""
-    from playwright.sync_api import sync_playwright
-
-    from vantle._agent import BrowserManager
-
-    args = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
-            "--disable-component-update", "--disable-sync"]
-    path = BrowserManager._locate_browser()
-    times = []
-    with sync_playwright() as p:
-        browser = p.chromium.launch(executable_path=path, args=args)
-        for _ in range(samples):
-            start = time.perf_counter()
-            context = browser.new_context()
-            page = context.new_page()
-            page.goto("about:blank")
-            times.append(time.perf_counter() - start)
-            context.close()
-        browser.close()
-    return statistics.median(times)
 
 
 def main():
@@ -104,11 +103,10 @@ def main():
         for round_ in range(options.rounds):
             for label, per_test in (("per test", True), ("per run", False)):
                 rows[label].append(run_suite(per_test, Path(tmp) / f"r{round_}"))
-    floor = context_floor()
 
     def figures(label):
         walls = [r[0] for r in rows[label]]
-        setups = [s for r in rows[label] for s in r[1]]
+        setups = [s for r in rows[label] for s in r[1]["starts"]]
         return min(walls), statistics.median(setups), statistics.mean(setups), rows[label][-1][2]
 
     before, after = figures("per test"), figures("per run")
@@ -119,8 +117,12 @@ def main():
     print(f"  agent start (mean)               {before[2] * 1000:8.0f} ms       {after[2] * 1000:8.0f} ms      "
           f"{before[2] / after[2]:5.2f}x")
     print(f"  outcome                          {before[3]}  |  {after[3]}")
-    print(f"floor: new context + page in a running browser (Playwright alone): {floor * 1000:.0f} ms; "
-          f"agent fixture start / floor = {after[1] / floor:.2f}x")
+    for key, what in (("floors", "new context + page"), ("opened", "new context + page + open the base address")):
+        samples = [s for r in rows["per run"] for s in r[1][key]]
+        if samples:
+            floor = statistics.median(samples)
+            print(f"floor: {what} in the same browser just before each test (Playwright alone): "
+                  f"{floor * 1000:.0f} ms median; agent fixture start / floor = {after[1] / floor:.2f}x")
 
 
 if __name__ == "__main__":

@@ -138,3 +138,38 @@ def test_an_error_inside_the_scan_is_a_step_failure_with_its_cause(agent, slow_s
     # The screenshot is taken after the page settles, so it shows the page.
     assert step["status"] == "failed" and step.get("screenshot")
     assert agent.run('click "Next page"') == "Next page"
+
+
+def test_a_click_that_submits_a_form_is_on_the_result_page_when_it_returns(agent, slow_server):
+    agent.run(f"navigate {slow_server}/")
+    agent.run('type lamp into "Query"')
+    assert agent.run('click "Search"') == "Search"
+    # The driver's own click waited for the navigation it started.
+    assert "q=lamp" in agent.page.url
+    assert agent.run('verify text "Results for lamp" is present') is True
+
+
+def page_calls(agent, monkeypatch):
+    """The scripts the agent evaluates in the page, by their first line."""
+    calls = []
+    evaluate = agent.page.evaluate
+
+    def counting(script, *args, **kwargs):
+        calls.append(script.strip().splitlines()[0])
+        return evaluate(script, *args, **kwargs)
+
+    monkeypatch.setattr(agent.page, "evaluate", counting)
+    return calls
+
+
+def test_a_click_asks_no_navigation_question_the_driver_answered(agent, slow_server, monkeypatch):
+    agent.run(f"navigate {slow_server}/next")
+    agent.run('click "Finish"')
+    calls = page_calls(agent, monkeypatch)
+    agent.run('click "Finish"')
+    # the scan, the document's mark, the scroll and text: no check after the click
+    assert len(calls) == 3 and not any(c.startswith("async") for c in calls), calls
+    calls.clear()
+    agent.run("press Tab")
+    # keys are not followed by the driver: the agent checks for a navigation itself
+    assert any(c.startswith("async") for c in calls), calls

@@ -27,12 +27,16 @@ const char* const kMarkScript = R"JS((token) => {
 
 // Two task hops first: a form submitted by Enter or a click schedules its
 // navigation as a task, which must get its turn before the answer is read.
-const char* const kStartedScript = R"JS(async (token) => {
+// A document that stayed is marked for the next action at once, which then
+// needs no call of its own to mark it.
+const char* const kStartedScript = R"JS(async ([token, next]) => {
   const hop = () => new Promise((resolve) => setTimeout(resolve, 0));
   await hop();
   await hop();
   const state = window.__vantleNavigation;
-  return !state || state.token !== token || state.leaving;
+  const moved = !state || state.token !== token || state.leaving;
+  if (!moved) state.token = next;
+  return moved;
 })JS";
 
 const char* const kReplacedScript = R"JS((token) => {
@@ -62,9 +66,9 @@ bool interrupted_by_navigation(std::string_view message) {
 
 void mark(const RemotePtr& page, long token) { page->call("evaluate", {Json(kMarkScript), Json(token)}); }
 
-bool started(const RemotePtr& page, long token) {
+bool started(const RemotePtr& page, long token, long next) {
   try {
-    return page->call("evaluate", {Json(kStartedScript), Json(token)})->truthy();
+    return page->call("evaluate", {Json(kStartedScript), Json::array({token, next})})->truthy();
   } catch (const std::exception& error) {
     // The old document's context went away while we asked: it navigated.
     if (interrupted_by_navigation(error.what())) return true;

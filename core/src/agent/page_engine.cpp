@@ -24,9 +24,15 @@ class PageEngine final : public Engine {
     return scan;
   }
 
-  Json act(const Json& record, const Json& element) override { return browser::perform(actions(), record, element); }
+  Json act(const Json& record, const Json& element) override {
+    followed_ = false;
+    return browser::perform(actions(), record, element, &followed_);
+  }
+
+  bool driver_followed() const override { return followed_; }
 
   void keys(const Json& record) override {
+    followed_ = false;
     if (text_at(record, "action") == "press_key") {
       actions().press_key(text_at(record, "target"));
     } else {
@@ -48,6 +54,7 @@ class PageEngine final : public Engine {
   browser::DialogSourcePtr dialogs_;
   browser::ScanHooks hooks_;
   browser::ScanMemo memo_;
+  bool followed_ = false;
 };
 
 }  // namespace

@@ -192,11 +192,15 @@ void WebAgent::navigate(const std::string& url, const std::string& text) {
   if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit + kGuardSlackMs));
 }
 
-Json WebAgent::act_on_page(std::function<Json()> action, Json if_dialog, const std::string& text) {
+Json WebAgent::act_on_page(std::function<Json()> action, Json if_dialog, const std::string& text,
+                           std::function<bool()> driver_followed) {
   RemotePtr page = manager_->page();
   long token = ++navigation_token_;
+  const bool premarked = premarked_ == token && premarked_page_ && premarked_page_->same(*page);
+  premarked_ = 0;
+  premarked_page_.reset();
   try {
-    guarded([page, token] { navigation::mark(page, token); }, kSettleMs);
+    if (!premarked) guarded([page, token] { navigation::mark(page, token); }, kSettleMs);
   } catch (const std::exception&) {
     // Already navigating: an unmarked document counts as a new one.
   }
@@ -206,7 +210,9 @@ Json WebAgent::act_on_page(std::function<Json()> action, Json if_dialog, const s
   // The action opened a native dialog: it stays pending for the next step.
   if (end == RunEnd::interrupted) return if_dialog;
   if (end == RunEnd::timed_out) throw StepFailure(timeout_message(text, limit));
-  follow_navigation(token);
+  // A navigation the driver waited for has committed already; asking again
+  // would cost a call that waits out the page's work after the click.
+  if (!driver_followed || !driver_followed()) follow_navigation(token);
   return *out;
 }
 
@@ -215,14 +221,20 @@ Json WebAgent::act_on_page(std::function<Json()> action, Json if_dialog, const s
 void WebAgent::follow_navigation(long token) {
   RemotePtr page = manager_->page();
   double limit = page_limit_ms(options_.timeout_ms);
+  auto stayed = std::make_shared<bool>(false);
   try {
     guarded(
-        [page, token, limit] {
-          if (navigation::started(page, token)) navigation::wait_for_commit(page, token, limit);
+        [page, token, limit, stayed] {
+          if (navigation::started(page, token, token + 1)) navigation::wait_for_commit(page, token, limit);
+          else *stayed = true;
         },
         limit + kGuardSlackMs);
   } catch (const std::exception&) {
     // The action is done; whatever the page does next, the next scan sees.
+  }
+  if (*stayed) {
+    premarked_ = token + 1;
+    premarked_page_ = page;
   }
 }
 
@@ -334,7 +346,8 @@ Json WebAgent::finish(const ParsedStep& step, const StepResolution& resolution, 
   if (step.action == "upload") record["value"] = file;
   EnginePtr engine = engine_;
   Json if_dialog = step.action == "click" ? Json(text_of(element, "text")) : Json(nullptr);
-  return act_on_page([engine, record, element] { return engine->act(record, element); }, if_dialog, text);
+  return act_on_page([engine, record, element] { return engine->act(record, element); }, if_dialog, text,
+                     [engine] { return engine->driver_followed(); });
 }
 
 // The plug-in names the report's directory in VANTLE_REPORT_DIR; without it

@@ -206,6 +206,10 @@ std::string Actions::click(const Json& element) const {
   return pointer(element, {"click", nullptr, "Failed to click element "});
 }
 
+std::string Actions::click(const Json& element, bool& driver_followed) const {
+  return pointer(element, {"click", nullptr, "Failed to click element "}, &driver_followed);
+}
+
 std::string Actions::right_click(const Json& element) const {
   return pointer(element, {"click", "right", "Failed to right-click element "});
 }
@@ -214,8 +218,13 @@ std::string Actions::double_click(const Json& element) const {
   return pointer(element, {"dblclick", nullptr, "Failed to double-click element "});
 }
 
-std::string Actions::pointer(const Json& element, const Press& how) const {
+std::string Actions::pointer(const Json& element, const Press& how, bool* driver_followed) const {
   require_record(element, "element");
+  if (driver_followed) *driver_followed = false;
+  // The driver's locator click (not its double click) waits for a navigation it starts.
+  auto followed = [&] {
+    if (driver_followed) *driver_followed = std::string_view(how.method) == "click";
+  };
   const std::string xpath = text_field(element, "xpath");
   // A click that opens a native dialog the browser manager keeps pending has
   // landed, but the browser answers nothing until the dialog is handled: the
@@ -233,12 +242,16 @@ std::string Actions::pointer(const Json& element, const Press& how) const {
                            } else {
                              click_through(at_path, how, text);
                            }
+                           followed();
                          }) || landed()))
     return text;
   RemotePtr locator;
   text.clear();
   if (attempt(last, [&] { locator = build_locator(element); }) && locator &&
-      (attempt(last, [&] { click_through(locator, how, text); }) || landed()))
+      (attempt(last, [&] {
+         click_through(locator, how, text);
+         followed();
+       }) || landed()))
     return text;
   try {
     const Point at = centre(element);

@@ -66,10 +66,11 @@ std::string Actions::url() const { return text_of(page_->attr("url")->value()); 
 
 std::string Actions::title() const { return text::strip(text_of(page_->call_value("title"))); }
 
-Json perform(const Actions& actions, const Json& record, const Json& element) {
+Json perform(const Actions& actions, const Json& record, const Json& element, bool* driver_followed) {
   const std::string action = text_of(record.value("action", Json()));
   const std::string value = text_of(record.value("value", Json()));
-  if (action == "click") return actions.click(element);
+  if (driver_followed) *driver_followed = false;
+  if (action == "click") return driver_followed ? actions.click(element, *driver_followed) : actions.click(element);
   if (action == "double_click") return actions.double_click(element);
   if (action == "right_click") return actions.right_click(element);
   if (action == "extract_text") return actions.extract_text(element);

@@ -36,6 +36,9 @@ class Engine {
   /// The element action of the record (browser::perform) on `element`;
   /// returns the clicked or extracted text, or null.
   virtual Json act(const Json& record, const Json& element) = 0;
+  /// Whether the driver itself waited for any navigation the last act
+  /// started (browser::perform's `driver_followed`).
+  virtual bool driver_followed() const { return false; }
   /// "press_key" or "sendkeys" with the record's target / value.
   virtual void keys(const Json& record) = 0;
   /// "accept_dialog", "dismiss_dialog" or "verify_dialog": the dialog's message.

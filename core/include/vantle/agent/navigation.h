@@ -21,8 +21,9 @@ bool interrupted_by_navigation(std::string_view message);
 /// Marks the current document with `token` and starts listening for its unload.
 void mark(const RemotePtr& page, long token);
 
-/// Whether the document marked with `token` has begun to unload or is gone.
-bool started(const RemotePtr& page, long token);
+/// Whether the document marked with `token` has begun to unload or is gone;
+/// if neither, it is marked with `next` as `mark` would.
+bool started(const RemotePtr& page, long token, long next);
 
 /// Waits until the document marked with `token` has been replaced and the new
 /// one has parsed, for at most `timeout_ms`; a navigation that never commits

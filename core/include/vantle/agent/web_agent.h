@@ -69,7 +69,8 @@ class WebAgent {
   Json resolve_and_act(std::u32string_view instruction, const ParsedStep& step, const std::string& text);
   Json finish(const ParsedStep& step, const StepResolution& resolution, const std::string& file,
               const std::string& text);
-  Json act_on_page(std::function<Json()> action, Json if_dialog, const std::string& text);
+  Json act_on_page(std::function<Json()> action, Json if_dialog, const std::string& text,
+                   std::function<bool()> driver_followed = nullptr);
   void follow_navigation(long token);
   Json run_page_step(const ParsedStep& step, const std::string& text);
   void follow_pages();
@@ -94,6 +95,9 @@ class WebAgent {
   std::shared_ptr<const PageScan> last_scan_;
   std::shared_ptr<const StepResolution> last_resolution_;
   long navigation_token_ = 0;  // marks the document each action starts on
+  // The page the last action stayed on, already marked for the next one.
+  RemotePtr premarked_page_;
+  long premarked_ = 0;
 };
 
 /// The parsed step as the modules' record: action, target, value, ordinal

@@ -132,6 +132,9 @@ class Actions {
   /// centre point; returns the clicked element's text. A click that opens a
   /// native dialog held pending by the browser manager ends there.
   std::string click(const Json& element) const;
+  /// As click; `driver_followed` tells whether the driver's own locator click
+  /// did it, which waits for a navigation it starts (the centre point does not).
+  std::string click(const Json& element, bool& driver_followed) const;
   /// The click's three ways with the right button, or twice in a row.
   std::string right_click(const Json& element) const;
   std::string double_click(const Json& element) const;
@@ -189,7 +192,7 @@ class Actions {
 
  private:
   struct Press;
-  std::string pointer(const Json& element, const Press& how) const;
+  std::string pointer(const Json& element, const Press& how, bool* driver_followed = nullptr) const;
   void click_through(const RemotePtr& locator, const Press& how, std::string& text) const;
   void press(const RemotePtr& locator, const Press& how) const;
   /// Waits for the document a press may have started; never fails the press.
@@ -209,7 +212,8 @@ class Actions {
 /// the text to type, the option, or the absolute path of the file to upload;
 /// `destination` the element a drag ends on). Returns the clicked or
 /// extracted text, else null. std::runtime_error for an action that has
-/// no element.
-Json perform(const Actions& actions, const Json& record, const Json& element);
+/// no element. `driver_followed`, when given, is set as click sets it (false
+/// for every other action).
+Json perform(const Actions& actions, const Json& record, const Json& element, bool* driver_followed = nullptr);
 
 }  // namespace vantle::browser
