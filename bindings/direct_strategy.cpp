@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/convert.h"
+#include "common/records.h"
 #include "vantle/language/vocabulary.h"
 #include "vantle/strategies/direct_strategy.h"
 #include "vantle/text/text.h"
@@ -26,33 +27,12 @@ std::string type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
   throw nb::type_error((what + " must be " + wanted + ", not " + type_name(obj)).c_str());
 }
 
-// Reads the code points straight from the str object: no UTF-8 round trip,
-// and lone surrogates come through unchanged.
-std::u32string read_text(PyObject* obj) {
-  const void* data = PyUnicode_DATA(obj);
-  const auto n = static_cast<std::size_t>(PyUnicode_GET_LENGTH(obj));
-  switch (PyUnicode_KIND(obj)) {
-    case PyUnicode_1BYTE_KIND: {
-      const auto* p = static_cast<const Py_UCS1*>(data);
-      return std::u32string(p, p + n);
-    }
-    case PyUnicode_2BYTE_KIND: {
-      const auto* p = static_cast<const Py_UCS2*>(data);
-      return std::u32string(p, p + n);
-    }
-    default: {
-      const auto* p = static_cast<const Py_UCS4*>(data);
-      return std::u32string(p, p + n);
-    }
-  }
-}
-
 /// The text of `obj`; `describe()` names the value in the error (built only
 /// when the value is not text).
 template <typename Describe>
 std::u32string text_of(PyObject* obj, Describe describe) {
   if (!PyUnicode_Check(obj)) wrong_type(describe(), "text", obj);
-  return read_text(obj);
+  return vantle::py::u32(obj);
 }
 
 std::u32string text_of(nb::handle obj, const char* what) {
@@ -61,185 +41,28 @@ std::u32string text_of(nb::handle obj, const char* what) {
 
 struct Keys {
   PyObject *action, *target, *value, *ordinal;
-  PyObject *tag, *text, *xpath, *attributes, *is_visible, *is_enabled, *is_editable_field, *bounding_box;
-  PyObject *x, *y, *width, *height;
 };
 
 const Keys& keys() {
   static const Keys k = [] {
     auto key = [](const char* s) { return PyUnicode_InternFromString(s); };
-    return Keys{key("action"),     key("target"),     key("value"),      key("ordinal"),
-                key("tag"),        key("text"),       key("xpath"),      key("attributes"),
-                key("is_visible"), key("is_enabled"), key("is_editable_field"), key("bounding_box"),
-                key("x"),          key("y"),          key("width"),      key("height")};
+    return Keys{key("action"), key("target"), key("value"), key("ordinal")};
   }();
   return k;
 }
 
-/// The value under `key`, or null when the record lacks it or holds None.
-PyObject* lookup(PyObject* dict, PyObject* key) {
-  PyObject* v = PyDict_GetItemWithError(dict, key);
-  if (!v && PyErr_Occurred()) throw nb::python_error();
-  return v == Py_None ? nullptr : v;
-}
-
 std::string key_name(PyObject* key) { return PyUnicode_AsUTF8(key); }
 
-std::u32string optional_text(PyObject* record, PyObject* key, const char* owner) {
-  PyObject* v = lookup(record, key);
-  return v ? text_of(v, [&] { return std::string(owner) + " key '" + key_name(key) + "'"; }) : std::u32string();
-}
-
-bool truth(PyObject* record, PyObject* key) {
-  PyObject* v = lookup(record, key);
-  if (!v) return false;
-  int t = PyObject_IsTrue(v);
-  if (t < 0) throw nb::python_error();
-  return t == 1;
-}
-
-std::optional<double> number(PyObject* box, PyObject* key) {
-  PyObject* v = lookup(box, key);
-  if (!v) return std::nullopt;
-  if (PyFloat_Check(v)) return PyFloat_AS_DOUBLE(v);
-  if (!PyLong_Check(v)) wrong_type("bounding_box key '" + key_name(key) + "'", "a number", v);
-  double d = PyLong_AsDouble(v);
-  if (d == -1.0 && PyErr_Occurred()) throw nb::python_error();
-  return d;
-}
-
-ds::Box box_of(PyObject* record) {
-  const auto& k = keys();
-  ds::Box box;
-  PyObject* b = lookup(record, k.bounding_box);
-  if (!b) return box;
-  if (!PyDict_Check(b)) wrong_type("element key 'bounding_box'", "a dict", b);
-  box.present = PyDict_GET_SIZE(b) > 0;
-  box.x = number(b, k.x);
-  box.y = number(b, k.y);
-  box.width = number(b, k.width);
-  box.height = number(b, k.height);
-  return box;
-}
-
-/// The names of the attributes whose values matching reads, as a Python set:
-/// other names are skipped without being converted.
-PyObject* read_attribute_names() {
-  static PyObject* names = [] {
-    PyObject* set = PySet_New(nullptr);
-    for (auto name : ds::READ_ATTRIBUTES) PySet_Add(set, vantle::py::to_str(name).ptr());
-    return set;
-  }();
-  return names;
-}
-
-bool is_data_name(PyObject* name) {
-  static PyObject* prefix = PyUnicode_InternFromString("data-");
-  return PyUnicode_Tailmatch(name, prefix, 0, 5, -1) == 1;
-}
-
-// Only the attributes that matching reads are kept; other "data-" names
-// matter by name alone.
-std::vector<ds::Attribute> attributes_of(PyObject* record) {
-  std::vector<ds::Attribute> out;
-  PyObject* attrs = lookup(record, keys().attributes);
-  if (!attrs) return out;
-  if (!PyDict_Check(attrs)) wrong_type("element key 'attributes'", "a dict", attrs);
-  Py_ssize_t pos = 0;
-  PyObject *name, *value;
-  while (PyDict_Next(attrs, &pos, &name, &value)) {
-    if (!PyUnicode_Check(name)) wrong_type("an attribute name", "text", name);
-    int read = PySet_Contains(read_attribute_names(), name);
-    if (read < 0) throw nb::python_error();
-    if (read) {
-      if (value == Py_None) continue;
-      auto n = read_text(name);
-      auto v = text_of(value, [&] { return "attribute '" + vantle::text::encode(n) + "'"; });
-      out.push_back({std::move(n), std::move(v)});
-    } else if (is_data_name(name)) {
-      out.push_back({read_text(name), std::u32string()});
-    }
-  }
-  return out;
-}
-
-/// Converts the keys of `wanted` (RecordKey bits); the others stay empty.
-ds::Element element_of(PyObject* record, std::size_t index, unsigned wanted = ds::ALL_KEYS) {
-  if (!PyDict_Check(record)) wrong_type("an element record", "a dict", record);
-  const auto& k = keys();
-  ds::Element el;
-  el.index = index;
-  el.origin = record;
-  if (wanted & ds::KEY_TAG) el.tag = optional_text(record, k.tag, "element");
-  if (wanted & ds::KEY_TEXT) el.text = optional_text(record, k.text, "element");
-  if (wanted & ds::KEY_XPATH) el.xpath = optional_text(record, k.xpath, "element");
-  if (wanted & ds::KEY_ATTRIBUTES) el.attributes = attributes_of(record);
-  if (wanted & ds::KEY_IS_VISIBLE) el.is_visible = truth(record, k.is_visible);
-  if (wanted & ds::KEY_IS_ENABLED) el.is_enabled = truth(record, k.is_enabled);
-  if (wanted & ds::KEY_IS_EDITABLE_FIELD) el.is_editable_field = truth(record, k.is_editable_field);
-  if (wanted & ds::KEY_BOUNDING_BOX) el.bounding_box = box_of(record);
-  return el;
-}
-
-/// Records converted for one call; `items` keeps the objects alive while the
-/// core holds pointers to them.
-struct Records {
-  nb::object items;
-  ds::Elements elements;
-};
+using vantle::py::Records;
 
 Records records_of(nb::handle seq, const char* what, unsigned wanted = ds::ALL_KEYS) {
-  Records r;
-  if (seq.is_none()) return r;
-  if (PyUnicode_Check(seq.ptr()) || PyDict_Check(seq.ptr())) wrong_type(what, "a sequence of records", seq.ptr());
-  PyObject* fast = PySequence_Fast(seq.ptr(), (std::string(what) + " must be a sequence of records").c_str());
-  if (!fast) throw nb::python_error();
-  // A list may change under us (another thread, while the GIL is released,
-  // or Python code run by a conversion): a tuple holds every record it had.
-  if (PyList_Check(fast)) {
-    PyObject* list = fast;
-    fast = PyList_AsTuple(list);
-    Py_DECREF(list);
-    if (!fast) throw nb::python_error();
-  }
-  r.items = nb::steal(fast);
-  const Py_ssize_t n = PySequence_Fast_GET_SIZE(fast);
-  PyObject** items = PySequence_Fast_ITEMS(fast);
-  r.elements.reserve(static_cast<std::size_t>(n));
-  for (Py_ssize_t i = 0; i < n; ++i) r.elements.push_back(element_of(items[i], static_cast<std::size_t>(i), wanted));
-  return r;
-}
-
-nb::object record(const ds::Element* el) {
-  return el ? nb::borrow(static_cast<PyObject*>(const_cast<void*>(el->origin))) : nb::none();
+  return vantle::py::elements(seq, {wanted, ds::reads_attribute}, what);
 }
 
 nb::list record_list(const std::vector<const ds::Element*>& elements) {
   nb::list out;
-  for (const auto* el : elements) out.append(record(el));
+  for (const auto* el : elements) out.append(vantle::py::record(el));
   return out;
-}
-
-nb::dict state_dict(const ds::State& s) {
-  nb::dict d;
-  if (s.present) d["present"] = *s.present;
-  if (s.visible) d["visible"] = *s.visible;
-  if (s.enabled) d["enabled"] = *s.enabled;
-  if (s.expected) d["expected"] = vantle::py::to_str(*s.expected);
-  if (s.actual) d["actual"] = vantle::py::to_str(*s.actual);
-  return d;
-}
-
-nb::dict result_dict(const ds::Result& r) {
-  nb::dict d;
-  d["resolved"] = r.resolved;
-  if (r.verified) d["verified"] = *r.verified;
-  d["confidence"] = r.confidence;
-  d["element"] = record(r.element);
-  if (r.state) d["state"] = state_dict(*r.state);
-  if (r.extracted) d["extracted"] = vantle::py::to_str(*r.extracted);
-  d["candidates"] = record_list(r.candidates);
-  return d;
 }
 
 long long ordinal_of(PyObject* v) {
@@ -298,7 +121,7 @@ struct DirectStrategy {};
 
 nb::dict resolve(nb::handle parsed, nb::handle dom_elements, nb::handle text_elements) {
   Call c = call_of(parsed, dom_elements, text_elements);
-  return result_dict(without_gil([&] { return ds::resolve(c.instruction, c.dom.elements, c.text.elements); }));
+  return vantle::py::result(without_gil([&] { return ds::resolve(c.instruction, c.dom.elements, c.text.elements); }));
 }
 
 double time_core_resolve(nb::handle parsed, nb::handle dom_elements, nb::handle text_elements, int repeats) {
@@ -323,7 +146,9 @@ bool truthy(nb::handle obj) {
   return t == 1;
 }
 
-ds::Element single(nb::handle element) { return element_of(element.ptr(), 0); }
+ds::Element single(nb::handle element) {
+  return vantle::py::element(element, 0, {ds::ALL_KEYS, ds::reads_attribute});
+}
 
 nb::object filter_by_action(nb::handle action, nb::handle elements) {
   auto a = text_of(action, "action");
@@ -453,7 +278,7 @@ NB_MODULE(direct_strategy, m) {
             auto a = text_of(action, "action");
             auto t = text_of(target, "target");
             Records r = records_of(dom, "dom_elements");
-            return result_dict(without_gil([&] { return ds::resolve_verify(a, t, r.elements); }));
+            return vantle::py::result(without_gil([&] { return ds::resolve_verify(a, t, r.elements); }));
           },
           nb::arg("action"), nb::arg("target"), nb::arg("dom_elements"),
           "Find target element then assert its state matches the requested condition.")
@@ -463,7 +288,7 @@ NB_MODULE(direct_strategy, m) {
             auto a = text_of(action, "action");
             auto t = text_of(target, "target");
             Records r = records_of(text, "text_elements");
-            return result_dict(without_gil([&] { return ds::resolve_verify_text(a, t, r.elements); }));
+            return vantle::py::result(without_gil([&] { return ds::resolve_verify_text(a, t, r.elements); }));
           },
           nb::arg("action"), nb::arg("target"), nb::arg("text_elements"),
           "Find text element containing target then assert its state.")
@@ -472,7 +297,7 @@ NB_MODULE(direct_strategy, m) {
           [](DirectStrategy&, nb::handle target, nb::handle text) {
             auto t = text_of(target, "target");
             Records r = records_of(text, "text_elements");
-            return result_dict(without_gil([&] { return ds::resolve_find_text(t, r.elements); }));
+            return vantle::py::result(without_gil([&] { return ds::resolve_find_text(t, r.elements); }));
           },
           nb::arg("target"), nb::arg("text_elements"),
           "Resolve by contains match — passes if target is a substring of any text element.")
@@ -481,7 +306,7 @@ NB_MODULE(direct_strategy, m) {
           [](DirectStrategy&, nb::handle target, nb::handle text) {
             auto t = text_of(target, "target");
             Records r = records_of(text, "text_elements");
-            return result_dict(without_gil([&] { return ds::resolve_find_exact_text(t, r.elements); }));
+            return vantle::py::result(without_gil([&] { return ds::resolve_find_exact_text(t, r.elements); }));
           },
           nb::arg("target"), nb::arg("text_elements"),
           "Resolve by exact equality — element text must equal target (case-insensitive).")
@@ -492,7 +317,7 @@ NB_MODULE(direct_strategy, m) {
             auto e = text_of(expected, "expected");
             Records tr = records_of(text, "text_elements");
             Records dr = records_of(dom, "dom_elements");
-            return result_dict(
+            return vantle::py::result(
                 without_gil([&] { return ds::resolve_verify_spatial_text(t, e, tr.elements, dr.elements); }));
           },
           nb::arg("target"), nb::arg("expected"), nb::arg("text_elements"), nb::arg("dom_elements") = nb::none(),
@@ -503,7 +328,7 @@ NB_MODULE(direct_strategy, m) {
             auto t = text_of(target, "target");
             Records tr = records_of(text, "text_elements");
             Records dr = records_of(dom, "dom_elements");
-            return result_dict(
+            return vantle::py::result(
                 without_gil([&] { return ds::resolve_extract_spatial_text(t, tr.elements, dr.elements); }));
           },
           nb::arg("target"), nb::arg("text_elements"), nb::arg("dom_elements") = nb::none(),

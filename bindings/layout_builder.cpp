@@ -52,8 +52,9 @@ nb::object same_text(nb::handle record, const char* key, const std::u32string& v
 
 nb::dict entry_dict(const sp::Entry& e, nb::handle element) {
   const auto& k = keys();
-  nb::handle attrs = rec::attributes(element);
-  nb::object label = attrs.is_valid() ? same_text(attrs, "_label", e.label) : nb::object(to_str(e.label));
+  nb::handle attrs = rec::item(element, "attributes");
+  nb::object label = attrs.is_valid() && PyDict_Check(attrs.ptr()) ? same_text(attrs, "_label", e.label)
+                                                                   : nb::object(to_str(e.label));
   nb::object values[] = {
       nb::int_(*e.index), same_text(element, "tag", e.tag), to_str(*e.element_type),
       same_text(element, "text", e.text), label, to_str(e.searchable), nb::bool_(e.is_enabled),
@@ -72,8 +73,8 @@ nb::list build(const LayoutBuilder& self) {
   std::vector<sp::Element> dom_in, text_in;
   dom_in.reserve(dom.size());
   text_in.reserve(texts.size());
-  for (nb::handle el : dom) dom_in.push_back(rec::interactable(el));
-  for (nb::handle el : texts) text_in.push_back(rec::text_element(el));
+  for (nb::handle el : dom) dom_in.push_back(rec::descriptor(el, "each of dom_elements"));
+  for (nb::handle el : texts) text_in.push_back(rec::text_element(el, "each of text_elements"));
 
   nb::list matrix;
   for (const sp::Entry& e : sp::build(dom_in, text_in))
@@ -83,9 +84,9 @@ nb::list build(const LayoutBuilder& self) {
 
 double time_core_build(nb::handle dom_elements, nb::handle text_elements, int repeats) {
   std::vector<sp::Element> dom, texts;
-  for (nb::handle el : dom_elements) dom.push_back(rec::interactable(el));
+  for (nb::handle el : dom_elements) dom.push_back(rec::descriptor(el, "each of dom_elements"));
   if (!text_elements.is_none())
-    for (nb::handle el : text_elements) texts.push_back(rec::text_element(el));
+    for (nb::handle el : text_elements) texts.push_back(rec::text_element(el, "each of text_elements"));
   // Processor time, so other work on a shared machine inflates it less.
   const std::clock_t start = std::clock();
   size_t placed = 0;

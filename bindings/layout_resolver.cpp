@@ -10,6 +10,7 @@
 #include <ctime>
 #include <memory>
 
+#include "common/records.h"
 #include "spatial/records.h"
 #include "vantle/language/vocabulary.h"
 #include "vantle/spatial/geometry.h"
@@ -27,6 +28,8 @@ namespace {
 /// The matrix as the core sees it, beside the entry dicts it was read from.
 struct Snapshot {
   std::vector<nb::object> entries;
+  /// Each entry's element, the record a result hands back (None when absent).
+  std::vector<vantle::records::Element> elements;
   std::unique_ptr<sp::Resolver> core;
 };
 
@@ -55,6 +58,8 @@ struct LayoutResolver {
     for (Py_ssize_t i = 0; i < size; ++i) {
       entries.push_back(rec::entry(item[i]));
       fresh->entries.push_back(nb::borrow(item[i]));
+      nb::handle element = rec::item(item[i], "element");
+      fresh->elements.emplace_back().origin = element.is_valid() ? element.ptr() : Py_None;
     }
     fresh->core = std::make_unique<sp::Resolver>(std::move(entries));
     snapshot = std::move(fresh);
@@ -73,41 +78,14 @@ nb::object entry_object(const Snapshot& s, const sp::Entry* e) {
   return s.entries[static_cast<size_t>(e - s.core->matrix().data())];
 }
 
-nb::object element_of(nb::handle entry) {
-  nb::handle element = rec::item(entry, "element");
-  return element.is_valid() ? nb::borrow(element) : nb::none();
-}
-
-nb::dict failure() {
-  nb::dict d;
-  d["resolved"] = false;
-  d["confidence"] = 0.0;
-  d["element"] = nb::none();
-  d["candidates"] = nb::list();
-  return d;
-}
-
 nb::object optional_text(const std::optional<std::u32string>& value) {
   return value ? nb::object(to_str(*value)) : nb::none();
 }
 
 nb::dict result(const Snapshot& s, const sp::Resolution& r) {
-  if (!r.resolved) return failure();
-  nb::dict d;
-  d["resolved"] = true;
-  d["confidence"] = 1.0;
-  d["element"] = element_of(entry_object(s, r.best));
-  if (r.anchored) {
-    nb::handle searchable = rec::item(entry_object(s, r.anchor), "searchable");
-    d["anchor_text"] = searchable.is_valid() ? nb::borrow(searchable) : nb::object(nb::str(""));
-    d["ordinal"] = r.ordinal;
-    d["type_relaxed"] = r.type_relaxed;
-    d["actual_type"] = optional_text(r.actual_type);
-  }
-  nb::list candidates;
-  for (const sp::Entry* e : r.candidates) candidates.append(element_of(entry_object(s, e)));
-  d["candidates"] = candidates;
-  return d;
+  return vantle::py::result(sp::result_of(r, [&](const sp::Entry& e) {
+    return &s.elements[static_cast<size_t>(&e - s.core->matrix().data())];
+  }));
 }
 
 std::u32string text_arg(nb::handle value, const char* name) {

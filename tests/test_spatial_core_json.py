@@ -22,7 +22,7 @@ def program(tmp_path_factory):
     if not cxx or flags.returncode:
         pytest.skip("needs g++ and libutf8proc")
     sources = [*(ROOT / "core/src/spatial").glob("*.cpp"), *(ROOT / "core/src/text").glob("*.cpp"),
-               *(ROOT / "core/src/language").glob("*.cpp"),
+               *(ROOT / "core/src/language").glob("*.cpp"), *(ROOT / "core/src/records").glob("*.cpp"),
                Path(__file__).parent / "cpp/spatial_json.cpp"]
     out = tmp_path_factory.mktemp("cpp") / "spatial_json"
     subprocess.run([cxx, "-O0", "-std=c++17", f"-I{ROOT / 'core/include'}", *map(str, sources), "-o", str(out),

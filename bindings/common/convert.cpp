@@ -11,7 +11,28 @@ std::string utf8(nb::handle str) {
   return std::string(PyBytes_AS_STRING(bytes), static_cast<size_t>(PyBytes_GET_SIZE(bytes)));
 }
 
-std::u32string u32(nb::handle str) { return text::decode(utf8(str)); }
+// Reads the code points straight from the str object: no UTF-8 round trip,
+// and lone surrogates come through unchanged.
+std::u32string u32(nb::handle str) {
+  PyObject* obj = str.ptr();
+  if (!PyUnicode_Check(obj)) return text::decode(utf8(str));
+  const void* data = PyUnicode_DATA(obj);
+  const auto n = static_cast<std::size_t>(PyUnicode_GET_LENGTH(obj));
+  switch (PyUnicode_KIND(obj)) {
+    case PyUnicode_1BYTE_KIND: {
+      const auto* p = static_cast<const Py_UCS1*>(data);
+      return std::u32string(p, p + n);
+    }
+    case PyUnicode_2BYTE_KIND: {
+      const auto* p = static_cast<const Py_UCS2*>(data);
+      return std::u32string(p, p + n);
+    }
+    default: {
+      const auto* p = static_cast<const Py_UCS4*>(data);
+      return std::u32string(p, p + n);
+    }
+  }
+}
 
 nb::str to_str(std::string_view s) {
   PyObject* obj = PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), "surrogatepass");

@@ -1,12 +1,14 @@
 #pragma once
-// Reading scanned records and matrix entries into the spatial core, and
-// writing matrix entries back. Shared by the layout builder and resolver.
+// Reading matrix entries into the spatial core and writing them back; the
+// records they stand for go through the records codec. Shared by the layout
+// builder and resolver.
 
 #include <nanobind/nanobind.h>
 
 #include <string>
 
 #include "common/convert.h"
+#include "common/records.h"
 #include "vantle/spatial/errors.h"
 #include "vantle/spatial/matrix.h"
 #include "vantle/text/text.h"
@@ -14,6 +16,7 @@
 namespace vantle::py::spatial_records {
 
 namespace sp = vantle::spatial;
+namespace records = vantle::records;
 
 /// The value under `key`, or a null handle when the dict lacks it.
 inline nb::handle item(nb::handle dict, const char* key) {
@@ -46,91 +49,25 @@ inline bool truth(nb::handle dict, const char* key, bool absent) {
   return t == 1;
 }
 
-inline sp::Number number(nb::handle value, const char* key) {
-  if (PyFloat_Check(value.ptr())) return {PyFloat_AS_DOUBLE(value.ptr()), false};
-  if (PyLong_Check(value.ptr())) {
-    int overflow = 0;
-    long long v = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
-    if (overflow) return {PyLong_AsDouble(value.ptr()), false};
-    return {static_cast<double>(v), true};
-  }
-  throw nb::type_error((std::string("'") + key + "' must be a number").c_str());
-}
-
 /// A number under `key`, or nothing when the dict lacks it.
 inline std::optional<sp::Number> maybe_number(nb::handle dict, const char* key) {
   nb::handle value = item(dict, key);
   if (!value.is_valid()) return std::nullopt;
-  return number(value, key);
-}
-
-/// A bounding box; an absent, None or empty one means the element is not placed.
-inline std::optional<sp::Box> box(nb::handle element) {
-  nb::handle bb = item(element, "bounding_box");
-  if (!bb.is_valid()) return std::nullopt;
-  int t = PyObject_IsTrue(bb.ptr());
-  if (t < 0) throw nb::python_error();
-  if (t == 0) return std::nullopt;
-  if (!PyDict_Check(bb.ptr())) throw nb::type_error("'bounding_box' must be a dict");
-  return sp::Box{maybe_number(bb, "x"), maybe_number(bb, "y"), maybe_number(bb, "width"),
-                 maybe_number(bb, "height")};
+  return vantle::py::number(value.ptr(), key);
 }
 
 inline void require_dict(nb::handle value, const char* what) {
   if (!PyDict_Check(value.ptr())) throw nb::type_error((std::string(what) + " must be a dict").c_str());
 }
 
-inline nb::handle attributes(nb::handle element) {
-  return dict_or_null(item(element, "attributes"), "'attributes'");
+/// An element descriptor as layout reads it.
+inline sp::Element descriptor(nb::handle element, const char* what = "element") {
+  return sp::layout_element(vantle::py::element(element, 0, {sp::DESCRIPTOR_KEYS, sp::reads_attribute}, what));
 }
 
-/// The scan's marks beside the attributes: an icon control, and where a
-/// block's own words sit.
-inline void read_marks(nb::handle attrs, sp::Element& e) {
-  if (!attrs.is_valid()) return;
-  e.attributes.icon = item(attrs, "_icon").is_valid();
-  if (auto words = text(attrs, "_text_box"); !words.empty()) e.text_box = sp::box_from_text(vantle::text::encode(words));
-}
-
-/// The fields of an element descriptor that typing and searching read.
-inline sp::Element descriptor(nb::handle element) {
-  sp::Element e;
-  e.tag = text(element, "tag");
-  e.text = text(element, "text");
-  nb::handle attrs = attributes(element);
-  e.attributes.role = text(attrs, "role");
-  e.attributes.type = text(attrs, "type");
-  e.attributes.label = text(attrs, "_label");
-  e.attributes.aria_label = text(attrs, "aria-label");
-  e.attributes.placeholder = text(attrs, "placeholder");
-  e.attributes.name = text(attrs, "name");
-  read_marks(attrs, e);
-  e.is_enabled = truth(element, "is_enabled", true);
-  return e;
-}
-
-/// An element descriptor as the builder reads it; one without a box is not
-/// read further, as it will not be placed.
-inline sp::Element interactable(nb::handle element) {
-  require_dict(element, "each of dom_elements");
-  std::optional<sp::Box> bb = box(element);
-  if (!bb) return {};
-  sp::Element e = descriptor(element);
-  e.bounding_box = bb;
-  return e;
-}
-
-/// A text element as the builder reads it: only its box, tag, text and label.
-inline sp::Element text_element(nb::handle element) {
-  require_dict(element, "each of text_elements");
-  sp::Element e;
-  e.bounding_box = box(element);
-  if (!e.bounding_box) return e;
-  e.tag = text(element, "tag");
-  e.text = text(element, "text");
-  e.attributes.label = text(attributes(element), "_label");
-  read_marks(attributes(element), e);
-  return e;
+/// A text element as layout reads it.
+inline sp::Element text_element(nb::handle element, const char* what) {
+  return sp::layout_text(vantle::py::element(element, 0, {sp::TEXT_KEYS, sp::text_reads_attribute}, what));
 }
 
 inline nb::object number_object(const sp::Number& n) {
@@ -161,6 +98,11 @@ inline std::optional<sp::Position> position(nb::handle entry) {
   return out;
 }
 
+/// The attributes of an entry's element that anchors read.
+inline bool anchor_attribute(std::u32string_view name) {
+  return name == U"aria-label" || name == U"_label" || name == U"placeholder" || name == U"_text_box";
+}
+
 /// A matrix entry as the resolver reads it, with the parts of its element that
 /// anchors and nearness look at.
 inline sp::Entry entry(nb::handle e) {
@@ -179,16 +121,8 @@ inline sp::Entry entry(nb::handle e) {
   out.position = position(e);
   nb::handle element = dict_or_null(item(e, "element"), "'element'");
   if (element.is_valid()) {
-    nb::handle attrs = attributes(element);
-    out.element.attributes.aria_label = text(attrs, "aria-label");
-    out.element.attributes.label = text(attrs, "_label");
-    out.element.attributes.placeholder = text(attrs, "placeholder");
-    read_marks(attrs, out.element);
-    nb::handle xpath = item(element, "xpath");
-    if (xpath.is_valid() && !xpath.is_none()) {
-      if (!PyUnicode_Check(xpath.ptr())) throw nb::type_error("'xpath' must be a str");
-      out.element.xpath = utf8(xpath);
-    }
+    const records::Reading reading{records::KEY_ATTRIBUTES | records::KEY_XPATH, anchor_attribute};
+    out.element = sp::layout_element(vantle::py::element(element, 0, reading, "'element'"));
   }
   return out;
 }

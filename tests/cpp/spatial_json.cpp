@@ -1,20 +1,24 @@
 // Reads {"dom": [...], "text": [...], "targets": [...]} on stdin, builds the
-// matrix through the JSON adapters and prints {"matrix": [...], "resolved":
-// [...]}, each resolution as the matrix index of its element or null.
+// matrix from records read by the JSON codec and prints {"matrix": [...],
+// "resolved": [...]}, each resolution as the matrix index of its element or null.
 
 #include <iostream>
 
+#include "vantle/records/json.h"
 #include "vantle/spatial/json.h"
 #include "vantle/spatial/resolver.h"
 #include "vantle/text/text.h"
 
 using namespace vantle::spatial;
+namespace records = vantle::records;
 
 int main() {
   Json scan = Json::parse(std::cin);
   std::vector<Element> dom, texts;
-  for (const auto& r : scan["dom"]) dom.push_back(element_from_json(r));
-  for (const auto& r : scan["text"]) texts.push_back(text_element_from_json(r));
+  for (const auto& r : records::elements_from_json(scan["dom"], {DESCRIPTOR_KEYS, reads_attribute}))
+    dom.push_back(layout_element(r));
+  for (const auto& r : records::elements_from_json(scan["text"], {TEXT_KEYS, text_reads_attribute}))
+    texts.push_back(layout_text(r));
   std::vector<Entry> matrix = build(dom, texts);
 
   Json out = {{"matrix", Json::array()}, {"resolved", Json::array()}};

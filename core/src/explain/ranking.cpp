@@ -93,8 +93,8 @@ Ranking rank_generic(const Query& q, const Json& result, const agent::PageScan& 
   const Json& pool = member(result, "candidates");
   bool include_label = q.action == "type";
   std::u32string target = direct::strip_type_descriptors(q.target, q.quoted);
-  direct::Elements dom = agent::direct_elements(scan.elements);
-  direct::Elements texts = agent::direct_elements(scan.text_elements);
+  direct::Elements dom = agent::scan_records(scan.elements);
+  direct::Elements texts = agent::scan_records(scan.text_elements);
   std::vector<const direct::Element*> matched;
   for (const direct::Element* e : direct::filter_by_action(text::decode(q.action), dom)) {
     if (direct::matches_element(target, *e, include_label)) matched.push_back(e);

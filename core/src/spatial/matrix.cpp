@@ -8,6 +8,71 @@
 
 namespace vantle::spatial {
 
+namespace {
+
+constexpr std::u32string_view READ_ATTRIBUTES[] = {U"role", U"type", U"_label", U"aria-label",
+                                                   U"placeholder", U"name", U"_text_box"};
+
+std::optional<Box> box_of(const records::Element& record) {
+  const records::Box& b = record.bounding_box;
+  if (!b.present) return std::nullopt;
+  static const char* const coords[] = {"x", "y", "width", "height"};
+  for (unsigned i = 0; i < 4; ++i)
+    if (b.nulls & (1u << i)) throw records::type_error(std::string("'") + coords[i] + "' must be a number");
+  return Box{b.x, b.y, b.width, b.height};
+}
+
+std::u32string attribute_text(const records::Element& record, std::u32string_view name) {
+  const std::u32string* value = record.attribute(name);
+  return value ? *value : std::u32string();
+}
+
+// The scan's marks beside the attributes: an icon control, and where a
+// block's own words sit.
+void read_marks(const records::Element& record, Element& e) {
+  for (const auto& a : record.attributes)
+    if (a.name == U"_icon") e.attributes.icon = true;
+  if (const std::u32string* words = record.attribute(U"_text_box"); words && !words->empty())
+    e.text_box = box_from_text(text::encode(*words));
+}
+
+}  // namespace
+
+bool reads_attribute(std::u32string_view name) {
+  return std::find(std::begin(READ_ATTRIBUTES), std::end(READ_ATTRIBUTES), name) != std::end(READ_ATTRIBUTES);
+}
+
+bool text_reads_attribute(std::u32string_view name) { return name == U"_label" || name == U"_text_box"; }
+
+Element layout_element(const records::Element& record) {
+  Element e;
+  e.bounding_box = box_of(record);
+  e.tag = record.tag;
+  e.text = record.text;
+  e.attributes.role = attribute_text(record, U"role");
+  e.attributes.type = attribute_text(record, U"type");
+  e.attributes.label = attribute_text(record, U"_label");
+  e.attributes.aria_label = attribute_text(record, U"aria-label");
+  e.attributes.placeholder = attribute_text(record, U"placeholder");
+  e.attributes.name = attribute_text(record, U"name");
+  read_marks(record, e);
+  e.is_enabled = record.holds(records::KEY_IS_ENABLED) ? record.is_enabled : true;
+  e.xpath = text::encode(record.xpath);
+  return e;
+}
+
+Element layout_text(const records::Element& record) {
+  Element e;
+  e.bounding_box = box_of(record);
+  e.tag = record.tag;
+  e.text = record.text;
+  e.attributes.label = attribute_text(record, U"_label");
+  read_marks(record, e);
+  e.attributes.icon = false;
+  e.xpath = text::encode(record.xpath);
+  return e;
+}
+
 std::u32string element_type(const Element& element) {
   const auto& role = element.attributes.role;
   if (role == U"button" || role == U"link" || role == U"textbox" || role == U"combobox") return role;

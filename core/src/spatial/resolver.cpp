@@ -310,3 +310,21 @@ Resolution Resolver::resolve_ordinal(long long ordinal, const std::optional<std:
 }
 
 }  // namespace vantle::spatial
+
+namespace vantle::spatial {
+
+records::Resolution result_of(const Resolution& r,
+                              const std::function<const records::Element*(const Entry&)>& record) {
+  records::Resolution out;
+  if (!r.resolved) return out;
+  out.resolved = true;
+  out.confidence = 1.0;
+  out.element = record(*r.best);
+  if (r.anchored)
+    out.anchoring = records::Anchoring{r.anchor ? r.anchor->searchable : std::u32string(), r.ordinal,
+                                       r.type_relaxed, r.actual_type};
+  for (const Entry* e : r.candidates) out.candidates.push_back(record(*e));
+  return out;
+}
+
+}  // namespace vantle::spatial

@@ -164,17 +164,6 @@ std::u32string_view Matcher::source_of(const Element& element, bool include_labe
 
 }  // namespace detail
 
-const std::u32string* Element::attribute(std::u32string_view name) const {
-  for (const auto& a : attributes)
-    if (a.name == name) return &a.value;
-  return nullptr;
-}
-
-bool Element::same_record(const Element& other) const {
-  if (origin && other.origin) return origin == other.origin;
-  return this == &other;
-}
-
 bool reads_attribute(std::u32string_view name) {
   return in_table(READ_ATTRIBUTES, name);
 }

@@ -57,8 +57,8 @@ std::u32string first_line(std::u32string_view s) {
 
 bool placed(const Element& el) { return !el.xpath.empty() && el.bounding_box.present; }
 
-double coordinate(const Element& el, const std::optional<double>& value, const char* key) {
-  if (value) return *value;
+double coordinate(const Element& el, const std::optional<records::Number>& value, const char* key) {
+  if (value) return value->value;
   std::string where = el.xpath.empty() ? "an element" : "the element at " + text::encode(el.xpath);
   throw MissingKeyError(key, "the bounding_box of " + where + " has no '" + key + "'");
 }

@@ -33,7 +33,7 @@ Result not_found_verification() {
 bool above_or_left_of(const Element* a, const Element* b) {
   auto key = [](const Element* e) {
     const auto& box = e->bounding_box;
-    return std::pair<double, double>(box.y.value_or(0.0), box.x.value_or(0.0));
+    return std::pair<double, double>(box.y ? box.y->value : 0.0, box.x ? box.x->value : 0.0);
   };
   auto [ay, ax] = key(a);
   auto [by, bx] = key(b);

@@ -26,8 +26,9 @@ Json resolve_layout(const Json& record, const PageScan& scan);
 /// not match the target (a spatial step, a text check).
 std::string matched_attribute(const Json& record, const Json& element);
 
-/// The records as the direct strategy reads them; each element's origin is its record.
-strategies::direct::Elements direct_elements(const Json& records);
+/// A scan's records as the resolvers read them (the `keys` of each); each
+/// element's origin is its JSON record.
+records::Elements scan_records(const Json& records, unsigned keys = records::ALL_KEYS);
 
 /// The spatial matrix of a scan, as resolve_layout builds it.
 std::vector<spatial::Entry> layout_matrix(const PageScan& scan);

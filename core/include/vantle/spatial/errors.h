@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "vantle/records/records.h"
+
 namespace vantle::spatial {
 
 /// A record lacks a key that the operation cannot do without.
@@ -12,8 +14,6 @@ struct missing_key : std::runtime_error {
 };
 
 /// A record or argument holds a value of the wrong kind.
-struct type_error : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using type_error = records::type_error;
 
 }  // namespace vantle::spatial

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vantle/records/records.h"
+
 namespace vantle::spatial {
 
 /// Slack, in pixels, of the row and column overlap tests.
@@ -15,10 +17,7 @@ inline constexpr int NEAR_MAX_PIXELS = 300;
 inline constexpr int NEAR_MAX_DOM_STEPS = 10;
 
 /// A coordinate as delivered: whole numbers stay whole when written back.
-struct Number {
-  double value = 0;
-  bool integral = true;
-};
+using Number = records::Number;
 
 /// A bounding box as scanned; an absent coordinate reads as 0.
 struct Box {

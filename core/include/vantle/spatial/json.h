@@ -1,6 +1,6 @@
 #pragma once
-/// Scan records and matrix entries as JSON (nlohmann ordered_json), for
-/// callers that hold a page scan in that form.
+/// Matrix entries as JSON (nlohmann ordered_json); the records they stand for
+/// are read and written by records/json.h.
 
 #include <nlohmann/json.hpp>
 
@@ -9,14 +9,6 @@
 namespace vantle::spatial {
 
 using Json = nlohmann::ordered_json;
-
-/// Reads an element descriptor or text element. Absent and null keys read as
-/// empty; a box that is absent, null or empty leaves the element unplaced.
-/// Throws type_error naming the key when a value has the wrong kind.
-Element element_from_json(const Json& record);
-/// Reads a text element: only its box, tag, text, `_label` and path, the parts
-/// a text entry is made of.
-Element text_element_from_json(const Json& record);
 
 /// A position record with the keys x, y, w, h, cx, cy, x2, y2.
 Json position_to_json(const Position& position);

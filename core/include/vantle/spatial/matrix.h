@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "vantle/records/records.h"
 #include "vantle/spatial/geometry.h"
 
 namespace vantle::spatial {
@@ -47,6 +48,23 @@ struct Entry {
   /// in the text sequence when is_anchor_only.
   std::size_t source = 0;
 };
+
+/// The attributes whose values layout reads as text, of an element descriptor
+/// and of a text element (records::Reading::text_attribute).
+bool reads_attribute(std::u32string_view name);
+bool text_reads_attribute(std::u32string_view name);
+/// The keys layout reads of each record.
+inline constexpr unsigned DESCRIPTOR_KEYS = records::KEY_TAG | records::KEY_TEXT | records::KEY_ATTRIBUTES |
+                                            records::KEY_BOUNDING_BOX | records::KEY_IS_ENABLED | records::KEY_XPATH;
+inline constexpr unsigned TEXT_KEYS =
+    records::KEY_TAG | records::KEY_TEXT | records::KEY_ATTRIBUTES | records::KEY_BOUNDING_BOX;
+
+/// An element descriptor as layout reads it; an absent `is_enabled` is true.
+/// A box coordinate held as null is a type_error.
+Element layout_element(const records::Element& record);
+/// A text element as layout reads it: its box, tag, text, `_label`, the
+/// extent of its words and its path.
+Element layout_text(const records::Element& record);
 
 /// Tag to element type, in table order.
 struct TagType {

@@ -1,6 +1,7 @@
 #pragma once
 /// Resolving a target by its place relative to an anchor, or by ordinal.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,12 @@ struct Resolution {
   std::optional<std::u32string> actual_type;
   std::vector<const Entry*> candidates;
 };
+
+/// The resolution result record of `r`: confidence 1.0 when resolved, the
+/// anchoring keys on the anchored path; `record` gives the record an entry
+/// stands for.
+records::Resolution result_of(const Resolution& r,
+                              const std::function<const records::Element*(const Entry&)>& record);
 
 /// Ranks candidates by a relation to the anchor and cuts to the ordinal. An
 /// unknown or absent strategy ranks nothing.

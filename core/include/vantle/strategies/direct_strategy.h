@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "vantle/language/quoting.h"
+#include "vantle/records/records.h"
 
 namespace vantle::strategies::direct {
 
@@ -37,43 +38,12 @@ class UnknownActionError : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
-/// The `bounding_box` of a record. A coordinate that the record lacks is empty.
-struct Box {
-  /// The record has a non-empty `bounding_box`.
-  bool present = false;
-  std::optional<double> x, y, width, height;
-};
-
-struct Attribute {
-  std::u32string name;
-  std::u32string value;
-};
-
-/// An element descriptor or a text element. An absent key reads as empty text
-/// or false.
-struct Element {
-  /// Position of the record in the caller's sequence.
-  std::size_t index = 0;
-  /// Identity of the caller's record; two elements with the same non-null
-  /// origin are the same record (as when one record sits in both sequences).
-  const void* origin = nullptr;
-  std::u32string tag;
-  std::u32string text;
-  std::u32string xpath;
-  /// In record order. Matching reads the values of READ_ATTRIBUTES and the
-  /// names of "data-" attributes; others may be left out.
-  std::vector<Attribute> attributes;
-  bool is_visible = false;
-  bool is_enabled = false;
-  bool is_editable_field = false;
-  Box bounding_box;
-
-  /// The value of an attribute, or null when the record has none.
-  const std::u32string* attribute(std::u32string_view name) const;
-  bool same_record(const Element& other) const;
-};
-
-using Elements = std::vector<Element>;
+/// The records resolution reads and answers with. An absent key reads as
+/// empty text or false; elements keep the identity of the caller's records.
+using records::Attribute;
+using records::Box;
+using records::Element;
+using records::Elements;
 
 /// The keys of a parsed instruction that resolution reads.
 struct Instruction {
@@ -87,39 +57,21 @@ struct Instruction {
   language::Spans quoted;
 };
 
-/// Observed state of a verification; keys are present in the order declared.
-struct State {
-  std::optional<bool> present;
-  std::optional<bool> visible;
-  std::optional<bool> enabled;
-  std::optional<std::u32string> expected;
-  std::optional<std::u32string> actual;
-};
-
-/// The resolution result. Optional members are keys that only some paths set.
-struct Result {
-  bool resolved = false;
-  std::optional<bool> verified;
-  double confidence = 0.0;
-  /// Points into the element sequences given to the call; null when not found.
-  const Element* element = nullptr;
-  std::optional<State> state;
-  std::optional<std::u32string> extracted;
-  std::vector<const Element*> candidates;
-};
+using records::State;
+/// The resolution result: `element` and `candidates` point into the element
+/// sequences given to the call.
+using Result = records::Resolution;
 
 /// Keys of an element record, as bits of Inputs::dom_keys and text_keys.
-enum RecordKey : unsigned {
-  KEY_TAG = 1u << 0,
-  KEY_TEXT = 1u << 1,
-  KEY_XPATH = 1u << 2,
-  KEY_ATTRIBUTES = 1u << 3,
-  KEY_IS_VISIBLE = 1u << 4,
-  KEY_IS_ENABLED = 1u << 5,
-  KEY_IS_EDITABLE_FIELD = 1u << 6,
-  KEY_BOUNDING_BOX = 1u << 7,
-  ALL_KEYS = (1u << 8) - 1,
-};
+using records::ALL_KEYS;
+using records::KEY_ATTRIBUTES;
+using records::KEY_BOUNDING_BOX;
+using records::KEY_IS_EDITABLE_FIELD;
+using records::KEY_IS_ENABLED;
+using records::KEY_IS_VISIBLE;
+using records::KEY_TAG;
+using records::KEY_TEXT;
+using records::KEY_XPATH;
 
 /// Which inputs a resolution of one action reads, so that a caller holding
 /// records in another form converts only those.
