@@ -16,6 +16,7 @@
 #include "common/action_error.h"
 #include "common/convert.h"
 #include "common/py_remote.h"
+#include "common/records.h"
 #include "common/scan_hooks.h"
 #include "vantle/agent/browser_manager.h"
 #include "vantle/agent/engine.h"
@@ -335,6 +336,7 @@ nb::object last_resolution(PyWebAgent& self) {
 
 NB_MODULE(_agent, m) {
   vantle::py::register_interrupts();
+  vantle::py::register_record_errors();
   m.doc() = "The agent that runs plain-English steps on a live Chromium page.";
 
   nb::class_<DialogListener>(m, "_DialogListener", nb::dynamic_attr(),

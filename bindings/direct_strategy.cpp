@@ -21,37 +21,7 @@ namespace ds = vantle::strategies::direct;
 
 namespace {
 
-std::string type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
-
-[[noreturn]] void wrong_type(const std::string& what, const char* wanted, PyObject* obj) {
-  throw nb::type_error((what + " must be " + wanted + ", not " + type_name(obj)).c_str());
-}
-
-/// The text of `obj`; `describe()` names the value in the error (built only
-/// when the value is not text).
-template <typename Describe>
-std::u32string text_of(PyObject* obj, Describe describe) {
-  if (!PyUnicode_Check(obj)) wrong_type(describe(), "text", obj);
-  return vantle::py::u32(obj);
-}
-
-std::u32string text_of(nb::handle obj, const char* what) {
-  return text_of(obj.ptr(), [what] { return std::string(what); });
-}
-
-struct Keys {
-  PyObject *action, *target, *value, *ordinal;
-};
-
-const Keys& keys() {
-  static const Keys k = [] {
-    auto key = [](const char* s) { return PyUnicode_InternFromString(s); };
-    return Keys{key("action"), key("target"), key("value"), key("ordinal")};
-  }();
-  return k;
-}
-
-std::string key_name(PyObject* key) { return PyUnicode_AsUTF8(key); }
+using vantle::py::text_arg;
 
 using vantle::py::Records;
 
@@ -65,37 +35,6 @@ nb::list record_list(const std::vector<const ds::Element*>& elements) {
   return out;
 }
 
-long long ordinal_of(PyObject* v) {
-  if (!PyLong_Check(v)) wrong_type("the instruction's 'ordinal'", "an integer", v);
-  int overflow = 0;
-  long long n = PyLong_AsLongLongAndOverflow(v, &overflow);
-  if (n == -1 && PyErr_Occurred()) throw nb::python_error();
-  if (overflow) return overflow > 0 ? LLONG_MAX : LLONG_MIN;
-  return n;
-}
-
-ds::Instruction instruction_of(nb::handle parsed) {
-  if (!PyDict_Check(parsed.ptr())) wrong_type("parsed_instruction", "a dict", parsed.ptr());
-  const auto& k = keys();
-  PyObject* rec = parsed.ptr();
-  auto text_key = [&](PyObject* key) {
-    PyObject* v = PyDict_GetItemWithError(rec, key);
-    if (!v && PyErr_Occurred()) throw nb::python_error();
-    return v ? text_of(v, [&] { return "the instruction's '" + key_name(key) + "'"; }) : std::u32string();
-  };
-  ds::Instruction in;
-  in.action = text_key(k.action);
-  in.target = text_key(k.target);
-  const auto needs = ds::inputs_for(in.action);
-  if (needs.value) in.value = text_key(k.value);
-  if (needs.ordinal) {
-    PyObject* v = PyDict_GetItemWithError(rec, k.ordinal);
-    if (!v && PyErr_Occurred()) throw nb::python_error();
-    if (v) in.ordinal = ordinal_of(v);
-  }
-  return in;
-}
-
 struct Call {
   ds::Instruction instruction;
   Records dom, text;
@@ -103,9 +42,10 @@ struct Call {
 
 Call call_of(nb::handle parsed, nb::handle dom_elements, nb::handle text_elements) {
   Call c;
-  c.instruction = instruction_of(parsed);
-  const auto needs = ds::inputs_for(c.instruction.action);
-  if (dom_elements.is_none()) wrong_type("dom_elements", "a sequence of records", dom_elements.ptr());
+  if (!PyDict_Check(parsed.ptr())) vantle::py::wrong_type("parsed_instruction", "a dict", parsed);
+  const auto needs = ds::inputs_for(vantle::py::text_item(parsed, "action", "the instruction's 'action'"));
+  c.instruction = vantle::py::step(parsed, needs.value, needs.ordinal);
+  if (dom_elements.is_none()) vantle::py::wrong_type("dom_elements", "a sequence of records", dom_elements);
   if (needs.dom_elements) c.dom = records_of(dom_elements, "dom_elements", needs.dom_keys);
   if (needs.text_elements) c.text = records_of(text_elements, "text_elements", needs.text_keys);
   return c;
@@ -151,7 +91,7 @@ ds::Element single(nb::handle element) {
 }
 
 nb::object filter_by_action(nb::handle action, nb::handle elements) {
-  auto a = text_of(action, "action");
+  auto a = text_arg(action, "action");
   if (!ds::filters_by_action(a)) return nb::borrow(elements);
   Records r = records_of(elements, "elements");
   return record_list(ds::filter_by_action(a, r.elements));
@@ -214,7 +154,7 @@ NB_MODULE(direct_strategy, m) {
   m.def(
       "_matches_element",
       [](nb::handle target, nb::handle element, nb::handle include_label) {
-        return ds::matches_element(text_of(target, "target"), single(element), truthy(include_label));
+        return ds::matches_element(text_arg(target, "target"), single(element), truthy(include_label));
       },
       nb::arg("target"), nb::arg("element"), nb::arg("include_label") = false,
       "True when the target is contained in any surface of the element, ignoring case and\n"
@@ -222,7 +162,7 @@ NB_MODULE(direct_strategy, m) {
   m.def(
       "_exact_matches_element",
       [](nb::handle target, nb::handle element, nb::handle include_label) {
-        return ds::exact_matches_element(text_of(target, "target"), single(element), truthy(include_label));
+        return ds::exact_matches_element(text_arg(target, "target"), single(element), truthy(include_label));
       },
       nb::arg("target"), nb::arg("element"), nb::arg("include_label") = false,
       "True when the target equals a surface of the element, compared as _matches_element\n"
@@ -230,7 +170,7 @@ NB_MODULE(direct_strategy, m) {
   m.def(
       "_matched_by",
       [](nb::handle target, nb::handle element, nb::handle include_label) {
-        return vantle::py::to_str(ds::matched_by(text_of(target, "target"), single(element), truthy(include_label)));
+        return vantle::py::to_str(ds::matched_by(text_arg(target, "target"), single(element), truthy(include_label)));
       },
       nb::arg("target"), nb::arg("element"), nb::arg("include_label") = false,
       "Where the target matches the element: 'text' or the attribute's name, a name a person\n"
@@ -238,7 +178,7 @@ NB_MODULE(direct_strategy, m) {
       "'' when it does not match.");
   m.def(
       "_strip_type_descriptors",
-      [](nb::handle target) { return vantle::py::to_str(ds::strip_type_descriptors(text_of(target, "target"))); },
+      [](nb::handle target) { return vantle::py::to_str(ds::strip_type_descriptors(text_arg(target, "target"))); },
       nb::arg("target"),
       "Removes element-type words ('button', 'field', ...) from the end, then the start, of a\n"
       "target; returns the target unchanged when nothing would remain.");
@@ -247,12 +187,12 @@ NB_MODULE(direct_strategy, m) {
         "'select' (a new list); the given sequence itself for any other action.");
   m.def(
       "_dom_distance",
-      [](nb::handle a, nb::handle b) { return ds::dom_distance(text_of(a, "xpath_a"), text_of(b, "xpath_b")); },
+      [](nb::handle a, nb::handle b) { return ds::dom_distance(text_arg(a, "xpath_a"), text_arg(b, "xpath_b")); },
       nb::arg("xpath_a"), nb::arg("xpath_b"),
       "Tree steps between two elements given by their element paths: up to the deepest\n"
       "shared step and down again.");
   m.def(
-      "_norm", [](nb::handle t) { return vantle::py::to_str(ds::norm(text_of(t, "text"))); }, nb::arg("text"),
+      "_norm", [](nb::handle t) { return vantle::py::to_str(ds::norm(text_arg(t, "text"))); }, nb::arg("text"),
       "The form in which a spatial text check compares expected and actual text: lower-cased,\n"
       "without '$', '£', '€' and ',', trimmed.");
   m.def("_time_core_resolve", &time_core_resolve, nb::arg("parsed_instruction"), nb::arg("dom_elements"),
@@ -275,8 +215,8 @@ NB_MODULE(direct_strategy, m) {
       .def(
           "_resolve_verify",
           [](DirectStrategy&, nb::handle action, nb::handle target, nb::handle dom) {
-            auto a = text_of(action, "action");
-            auto t = text_of(target, "target");
+            auto a = text_arg(action, "action");
+            auto t = text_arg(target, "target");
             Records r = records_of(dom, "dom_elements");
             return vantle::py::result(without_gil([&] { return ds::resolve_verify(a, t, r.elements); }));
           },
@@ -285,8 +225,8 @@ NB_MODULE(direct_strategy, m) {
       .def(
           "_resolve_verify_text",
           [](DirectStrategy&, nb::handle action, nb::handle target, nb::handle text) {
-            auto a = text_of(action, "action");
-            auto t = text_of(target, "target");
+            auto a = text_arg(action, "action");
+            auto t = text_arg(target, "target");
             Records r = records_of(text, "text_elements");
             return vantle::py::result(without_gil([&] { return ds::resolve_verify_text(a, t, r.elements); }));
           },
@@ -295,7 +235,7 @@ NB_MODULE(direct_strategy, m) {
       .def(
           "_resolve_find_text",
           [](DirectStrategy&, nb::handle target, nb::handle text) {
-            auto t = text_of(target, "target");
+            auto t = text_arg(target, "target");
             Records r = records_of(text, "text_elements");
             return vantle::py::result(without_gil([&] { return ds::resolve_find_text(t, r.elements); }));
           },
@@ -304,7 +244,7 @@ NB_MODULE(direct_strategy, m) {
       .def(
           "_resolve_find_exact_text",
           [](DirectStrategy&, nb::handle target, nb::handle text) {
-            auto t = text_of(target, "target");
+            auto t = text_arg(target, "target");
             Records r = records_of(text, "text_elements");
             return vantle::py::result(without_gil([&] { return ds::resolve_find_exact_text(t, r.elements); }));
           },
@@ -313,8 +253,8 @@ NB_MODULE(direct_strategy, m) {
       .def(
           "_resolve_verify_spatial_text",
           [](DirectStrategy&, nb::handle target, nb::handle expected, nb::handle text, nb::handle dom) {
-            auto t = text_of(target, "target");
-            auto e = text_of(expected, "expected");
+            auto t = text_arg(target, "target");
+            auto e = text_arg(expected, "expected");
             Records tr = records_of(text, "text_elements");
             Records dr = records_of(dom, "dom_elements");
             return vantle::py::result(
@@ -325,7 +265,7 @@ NB_MODULE(direct_strategy, m) {
       .def(
           "_resolve_extract_spatial_text",
           [](DirectStrategy&, nb::handle target, nb::handle text, nb::handle dom) {
-            auto t = text_of(target, "target");
+            auto t = text_arg(target, "target");
             Records tr = records_of(text, "text_elements");
             Records dr = records_of(dom, "dom_elements");
             return vantle::py::result(

@@ -88,15 +88,9 @@ nb::dict result(const Snapshot& s, const sp::Resolution& r) {
   }));
 }
 
-std::u32string text_arg(nb::handle value, const char* name) {
-  if (!PyUnicode_Check(value.ptr())) throw nb::type_error((std::string(name) + " must be a str").c_str());
-  return u32(value);
-}
+using vantle::py::text_arg;
 
-std::string utf8_arg(nb::handle value, const char* name) {
-  if (!PyUnicode_Check(value.ptr())) throw nb::type_error((std::string(name) + " must be a str").c_str());
-  return vantle::py::utf8(value);
-}
+std::string utf8_arg(nb::handle value, const char* name) { return vantle::text::encode(text_arg(value, name)); }
 
 std::optional<std::u32string> optional_text_arg(nb::handle value, const char* name) {
   if (value.is_none()) return std::nullopt;
@@ -105,7 +99,7 @@ std::optional<std::u32string> optional_text_arg(nb::handle value, const char* na
 
 std::optional<long long> optional_int_arg(nb::handle value, const char* name) {
   if (value.is_none()) return std::nullopt;
-  if (!PyLong_Check(value.ptr())) throw nb::type_error((std::string(name) + " must be an int").c_str());
+  if (!PyLong_Check(value.ptr())) vantle::py::wrong_type(name, "an int", value);
   long long v = PyLong_AsLongLong(value.ptr());
   if (PyErr_Occurred()) throw nb::python_error();
   return v;
@@ -142,7 +136,7 @@ nb::object find_anchor(LayoutResolver& self, nb::handle anchor_text) {
 }
 
 nb::list rank(nb::handle candidates, nb::handle anchor, nb::handle strategy, nb::handle ordinal) {
-  if (!rec::is_sequence(candidates)) throw nb::type_error("candidates must be a sequence");
+  if (!rec::is_sequence(candidates)) vantle::py::wrong_type("candidates", "a sequence", candidates);
   std::vector<nb::object> dicts;
   std::vector<sp::Entry> entries;
   for (nb::handle c : candidates) {
@@ -164,7 +158,7 @@ nb::list rank(nb::handle candidates, nb::handle anchor, nb::handle strategy, nb:
 nb::dict resolve_ordinal(LayoutResolver& self, nb::handle ordinal, nb::handle type_filter,
                          nb::handle search_text) {
   auto n = optional_int_arg(ordinal, "ordinal");
-  if (!n) throw nb::type_error("ordinal must be an int");
+  if (!n) vantle::py::wrong_type("ordinal", "an int", ordinal);
   auto type = optional_text_arg(type_filter, "type_filter");
   auto search = optional_text_arg(search_text, "search_text");
   auto snapshot = self.current();

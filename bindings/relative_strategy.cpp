@@ -5,6 +5,8 @@
 
 #include <nanobind/nanobind.h>
 
+#include "common/records.h"
+
 namespace nb = nanobind;
 using namespace nb::literals;
 
@@ -12,10 +14,7 @@ namespace {
 
 bool is_record(nb::handle value) { return PyDict_Check(value.ptr()); }
 
-bool is_sequence(nb::handle value) {
-  PyObject* p = value.ptr();
-  return PySequence_Check(p) && !PyUnicode_Check(p) && !PyBytes_Check(p) && !PyByteArray_Check(p);
-}
+using vantle::py::is_sequence;
 
 void expect(bool holds, const char* name, const char* what) {
   if (!holds) throw nb::type_error((std::string(name) + " must be " + what).c_str());

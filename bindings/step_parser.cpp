@@ -5,6 +5,7 @@
 #include <nanobind/stl/string.h>
 
 #include "common/convert.h"
+#include "common/records.h"
 #include "vantle/agent/step_parser.h"
 #include "vantle/language/vocabulary.h"
 #include "vantle/text/text.h"
@@ -46,14 +47,11 @@ nb::list to_list(const std::vector<std::u32string>& items) {
   return out;
 }
 
-std::u32string checked_u32(nb::handle obj, const char* what) {
-  if (!PyUnicode_Check(obj.ptr())) throw nb::type_error((std::string(what) + " must be a str").c_str());
-  return u32(obj);
-}
+using vantle::py::text_arg;
 
 std::vector<std::u32string> texts(nb::iterable items) {
   std::vector<std::u32string> out;
-  for (nb::handle item : items) out.push_back(checked_u32(item, "every instruction"));
+  for (nb::handle item : items) out.push_back(text_arg(item, "every instruction"));
   return out;
 }
 

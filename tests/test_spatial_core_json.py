@@ -1,33 +1,20 @@
 """C++ callers holding a scan as JSON reach the same matrix and the same
-resolutions as Python callers: the JSON adapters of the spatial core are
-compiled into a small program and compared with the extension modules."""
+resolutions as Python callers: records read by the JSON codec are placed by the
+spatial core in a small program and compared with the extension modules."""
 
 import json
-import shutil
 import subprocess
-from pathlib import Path
 
+import core_programs
 import pytest
 
 from vantle.engine.spatial.layout_builder import LayoutBuilder
 from vantle.engine.spatial.layout_resolver import LayoutResolver
 
-ROOT = Path(__file__).resolve().parent.parent
-
 
 @pytest.fixture(scope="module")
 def program(tmp_path_factory):
-    cxx = shutil.which("g++")
-    flags = subprocess.run(["pkg-config", "--cflags", "--libs", "libutf8proc"], capture_output=True, text=True)
-    if not cxx or flags.returncode:
-        pytest.skip("needs g++ and libutf8proc")
-    sources = [*(ROOT / "core/src/spatial").glob("*.cpp"), *(ROOT / "core/src/text").glob("*.cpp"),
-               *(ROOT / "core/src/language").glob("*.cpp"), *(ROOT / "core/src/records").glob("*.cpp"),
-               Path(__file__).parent / "cpp/spatial_json.cpp"]
-    out = tmp_path_factory.mktemp("cpp") / "spatial_json"
-    subprocess.run([cxx, "-O0", "-std=c++17", f"-I{ROOT / 'core/include'}", *map(str, sources), "-o", str(out),
-                    *flags.stdout.split()], check=True)
-    return out
+    return core_programs.build(tmp_path_factory, "spatial_json", ["spatial", "text", "language", "records"])
 
 
 def el(tag, text, x, y, w=60, h=30, xpath="", **attrs):

@@ -18,19 +18,11 @@ std::u32string u32(nb::handle str) {
   if (!PyUnicode_Check(obj)) return text::decode(utf8(str));
   const void* data = PyUnicode_DATA(obj);
   const auto n = static_cast<std::size_t>(PyUnicode_GET_LENGTH(obj));
+  auto copy = [n](const auto* p) { return std::u32string(p, p + n); };
   switch (PyUnicode_KIND(obj)) {
-    case PyUnicode_1BYTE_KIND: {
-      const auto* p = static_cast<const Py_UCS1*>(data);
-      return std::u32string(p, p + n);
-    }
-    case PyUnicode_2BYTE_KIND: {
-      const auto* p = static_cast<const Py_UCS2*>(data);
-      return std::u32string(p, p + n);
-    }
-    default: {
-      const auto* p = static_cast<const Py_UCS4*>(data);
-      return std::u32string(p, p + n);
-    }
+    case PyUnicode_1BYTE_KIND: return copy(static_cast<const Py_UCS1*>(data));
+    case PyUnicode_2BYTE_KIND: return copy(static_cast<const Py_UCS2*>(data));
+    default: return copy(static_cast<const Py_UCS4*>(data));
   }
 }
 

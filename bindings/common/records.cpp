@@ -1,15 +1,22 @@
 #include "common/records.h"
 
 #include "common/convert.h"
+#include "vantle/records/json.h"
+
+#include <climits>
 
 namespace vantle::py {
+
+void wrong_type(const std::string& what, const char* wanted, nb::handle value) {
+  throw nb::type_error((what + " must be " + wanted + ", not " + Py_TYPE(value.ptr())->tp_name).c_str());
+}
 
 namespace {
 
 constexpr const char* COORDS[] = {"x", "y", "width", "height"};
 
 [[noreturn]] void wrong(const std::string& what, const char* wanted, PyObject* value) {
-  throw nb::type_error((what + " must be " + wanted + ", not " + Py_TYPE(value)->tp_name).c_str());
+  wrong_type(what, wanted, value);
 }
 
 std::string quoted(const char* key) { return std::string("'") + key + "'"; }
@@ -114,6 +121,37 @@ bool is_records(PyObject* p) { return !PyUnicode_Check(p) && !PyBytes_Check(p) &
 
 }  // namespace
 
+std::u32string text_arg(nb::handle value, const char* name) { return text_of(value.ptr(), name); }
+
+std::u32string text_item(nb::handle dict, const char* key, const std::string& what) {
+  PyObject* value = PyDict_GetItemString(dict.ptr(), key);
+  return value ? text_of(value, what) : std::u32string();
+}
+
+records::Step step(nb::handle record, bool value, bool ordinal) {
+  if (!PyDict_Check(record.ptr())) wrong_type("the step record", "a dict", record);
+  auto text_key = [&](const char* key) { return text_item(record, key, std::string("the instruction's '") + key + "'"); };
+  records::Step out;
+  out.action = text_key("action");
+  out.target = text_key("target");
+  if (value) out.value = text_key("value");
+  PyObject* n = PyDict_GetItemString(record.ptr(), "ordinal");
+  if (ordinal && n) {
+    if (!PyLong_Check(n)) wrong("the instruction's 'ordinal'", "an integer", n);
+    int overflow = 0;
+    out.ordinal = PyLong_AsLongLongAndOverflow(n, &overflow);
+    if (overflow) out.ordinal = overflow > 0 ? LLONG_MAX : LLONG_MIN;
+  }
+  if (PyObject* quoted = PyDict_GetItemString(record.ptr(), "_quoted"))
+    out.quoted = records::quoted_from_json(to_json(quoted));
+  return out;
+}
+
+bool is_sequence(nb::handle value) {
+  PyObject* p = value.ptr();
+  return PySequence_Check(p) && !PyUnicode_Check(p) && !PyBytes_Check(p) && !PyByteArray_Check(p);
+}
+
 records::Element element(nb::handle record, std::size_t index, const records::Reading& reading, const char* what) {
   PyObject* dict = record.ptr();
   if (!PyDict_Check(dict)) wrong(what, "a dict", dict);
@@ -191,6 +229,16 @@ nb::dict result(const records::Resolution& r) {
   for (const auto* c : r.candidates) candidates.append(record(c));
   d["candidates"] = candidates;
   return d;
+}
+
+void register_record_errors() {
+  nb::register_exception_translator([](const std::exception_ptr& p, void*) {
+    try {
+      std::rethrow_exception(p);
+    } catch (const records::type_error& e) {
+      PyErr_SetString(PyExc_TypeError, e.what());
+    }
+  });
 }
 
 }  // namespace vantle::py

@@ -27,18 +27,15 @@ inline nb::handle item(nb::handle dict, const char* key) {
 /// A dict, or a null handle when absent or None; anything else is a type error.
 inline nb::handle dict_or_null(nb::handle value, const std::string& what) {
   if (!value.is_valid() || value.is_none()) return {};
-  if (!PyDict_Check(value.ptr())) throw nb::type_error((what + " must be a dict").c_str());
+  if (!PyDict_Check(value.ptr())) wrong_type(what, "a dict", value);
   return value;
 }
 
 /// Text under `key`; absent and None read as empty text.
 inline std::u32string text(nb::handle dict, const char* key) {
-  if (!dict.is_valid()) return {};
   nb::handle value = item(dict, key);
   if (!value.is_valid() || value.is_none()) return {};
-  if (!PyUnicode_Check(value.ptr()))
-    throw nb::type_error((std::string("'") + key + "' must be a str").c_str());
-  return u32(value);
+  return text_arg(value, (std::string("'") + key + "'").c_str());
 }
 
 inline bool truth(nb::handle dict, const char* key, bool absent) {
@@ -57,7 +54,7 @@ inline std::optional<sp::Number> maybe_number(nb::handle dict, const char* key) 
 }
 
 inline void require_dict(nb::handle value, const char* what) {
-  if (!PyDict_Check(value.ptr())) throw nb::type_error((std::string(what) + " must be a dict").c_str());
+  if (!PyDict_Check(value.ptr())) wrong_type(what, "a dict", value);
 }
 
 /// An element descriptor as layout reads it.
@@ -109,7 +106,7 @@ inline sp::Entry entry(nb::handle e) {
   require_dict(e, "a matrix entry");
   sp::Entry out;
   if (nb::handle index = item(e, "index"); index.is_valid() && !index.is_none()) {
-    if (!PyLong_Check(index.ptr())) throw nb::type_error("'index' must be an int");
+    if (!PyLong_Check(index.ptr())) wrong_type("'index'", "an int", index);
     out.index = PyLong_AsLongLong(index.ptr());
     if (PyErr_Occurred()) throw nb::python_error();
   }
@@ -127,21 +124,16 @@ inline sp::Entry entry(nb::handle e) {
   return out;
 }
 
-/// Whether a value is a sequence of records rather than text or a mapping.
-inline bool is_sequence(nb::handle value) {
-  PyObject* p = value.ptr();
-  return PySequence_Check(p) && !PyUnicode_Check(p) && !PyBytes_Check(p) && !PyByteArray_Check(p);
-}
+using vantle::py::is_sequence;
 
 /// Maps the core's errors for malformed records onto Python's.
 inline void register_errors() {
+  register_record_errors();
   nb::register_exception_translator([](const std::exception_ptr& p, void*) {
     try {
       std::rethrow_exception(p);
     } catch (const sp::missing_key& e) {
       PyErr_SetString(PyExc_KeyError, e.what());
-    } catch (const sp::type_error& e) {
-      PyErr_SetString(PyExc_TypeError, e.what());
     }
   });
 }

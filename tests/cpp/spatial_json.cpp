@@ -15,9 +15,9 @@ namespace records = vantle::records;
 int main() {
   Json scan = Json::parse(std::cin);
   std::vector<Element> dom, texts;
-  for (const auto& r : records::elements_from_json(scan["dom"], {DESCRIPTOR_KEYS, reads_attribute}))
+  for (const auto& r : records::elements_from_json(scan["dom"], {DESCRIPTOR_KEYS | records::KEY_XPATH, reads_attribute}))
     dom.push_back(layout_element(r));
-  for (const auto& r : records::elements_from_json(scan["text"], {TEXT_KEYS, text_reads_attribute}))
+  for (const auto& r : records::elements_from_json(scan["text"], {TEXT_KEYS | records::KEY_XPATH, text_reads_attribute}))
     texts.push_back(layout_text(r));
   std::vector<Entry> matrix = build(dom, texts);
 

@@ -1,4 +1,5 @@
 #include "vantle/agent/messages.h"
+#include "vantle/records/json.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,12 +29,7 @@ std::string ms(double value) {
   return buf;
 }
 
-std::string field(const Json& record, const char* key) {
-  if (!record.is_object()) return {};
-  auto it = record.find(key);
-  if (it == record.end() || !it->is_string()) return {};
-  return text::strip(std::string_view(it->get_ref<const std::string&>()));
-}
+std::string field(const Json& record, const char* key) { return text::strip(records::text_at(record, key)); }
 
 // What a user would call the element: its text, else its accessible name.
 std::string surface(const Json& element) {

@@ -2,15 +2,11 @@
 #include <utility>
 
 #include "vantle/agent/engine.h"
+#include "vantle/records/json.h"
 
 namespace vantle::agent {
 
 namespace {
-
-std::string text_at(const Json& record, const char* key) {
-  auto it = record.find(key);
-  return it != record.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
 
 class PageEngine final : public Engine {
  public:
@@ -33,10 +29,10 @@ class PageEngine final : public Engine {
 
   void keys(const Json& record) override {
     followed_ = false;
-    if (text_at(record, "action") == "press_key") {
-      actions().press_key(text_at(record, "target"));
+    if (records::text_at(record, "action") == "press_key") {
+      actions().press_key(records::text_at(record, "target"));
     } else {
-      actions().send_keys(text_at(record, "value"));
+      actions().send_keys(records::text_at(record, "value"));
     }
   }
 

@@ -1,4 +1,5 @@
 #include "vantle/agent/pipeline.h"
+#include "vantle/records/json.h"
 
 #include "vantle/agent/messages.h"
 #include "vantle/agent/resolution.h"
@@ -12,28 +13,16 @@ namespace vantle::agent {
 
 namespace {
 
-bool truth(const Json& record, const char* key) {
-  if (!record.is_object()) return false;
-  auto it = record.find(key);
-  return it != record.end() && it->is_boolean() && it->get<bool>();
-}
-
-std::string text_of(const Json& record, const char* key) {
-  if (!record.is_object()) return {};
-  auto it = record.find(key);
-  return it != record.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
 bool settled(const Json& result) {
-  if (!truth(result, "resolved")) return false;
-  return !result.contains("verified") || truth(result, "verified");
+  if (!records::truth_at(result, "resolved")) return false;
+  return !result.contains("verified") || records::truth_at(result, "verified");
 }
 
 // The layout resolver finds an element but does not judge its state.
 void judge_state(const std::string& action, Json& result) {
-  if (!truth(result, "resolved") || action.rfind("verify_", 0) != 0) return;
+  if (!records::truth_at(result, "resolved") || action.rfind("verify_", 0) != 0) return;
   const Json& element = result["element"];
-  bool visible = truth(element, "is_visible"), enabled = truth(element, "is_enabled");
+  bool visible = records::truth_at(element, "is_visible"), enabled = records::truth_at(element, "is_enabled");
   bool verified = action == "verify_visible"    ? visible
                   : action == "verify_enabled"  ? enabled
                   : action == "verify_disabled" ? !enabled
@@ -44,12 +33,12 @@ void judge_state(const std::string& action, Json& result) {
 
 // A heading or plain text is present too, though nothing can be clicked there.
 void text_fallback(const Json& query, const PageScan& scan, Json& result) {
-  std::string action = text_of(query, "action");
-  if (truth(result, "resolved") || (action != "verify_present" && action != "verify_visible")) return;
+  std::string action = records::text_at(query, "action");
+  if (records::truth_at(result, "resolved") || (action != "verify_present" && action != "verify_visible")) return;
   Json text_query = query;
   text_query["action"] = action == "verify_present" ? "verify_text_present" : "verify_text_visible";
   Json by_text = resolve_direct(text_query, scan);
-  if (truth(by_text, "resolved")) result = by_text;
+  if (records::truth_at(by_text, "resolved")) result = by_text;
 }
 
 // What one drags or scrolls to is often no control at all (a card, a
@@ -60,11 +49,11 @@ Json resolve_with(const Json& query, const PageScan& scan, bool layout) {
   if (layout) return resolve_layout(query, scan);
   Json result = resolve_direct(query, scan);
   text_fallback(query, scan, result);
-  if (truth(result, "resolved") || !text_will_do(text_of(query, "action"))) return result;
+  if (records::truth_at(result, "resolved") || !text_will_do(records::text_at(query, "action"))) return result;
   Json text_query = query;
   text_query["action"] = "verify_text_present";
   Json by_text = resolve_direct(text_query, scan);
-  return truth(by_text, "resolved") ? by_text : result;
+  return records::truth_at(by_text, "resolved") ? by_text : result;
 }
 
 // A drag names a second element, its destination: resolved like its source.
@@ -84,14 +73,14 @@ std::string wanted_state(const std::string& action) {
 }
 
 std::string found_text(const Json& result, const std::string& target) {
-  std::string found = text_of(result["element"], "text");
+  std::string found = records::text_at(result["element"], "text");
   return found.empty() ? target : found;
 }
 
 // The anchor of a position target, as the user wrote it, when the page has
 // nothing by that name.
 std::u32string missing_anchor(const Json& query, const PageScan& scan) {
-  std::u32string target = text::decode(text_of(query, "target"));
+  std::u32string target = text::decode(records::text_at(query, "target"));
   spatial::ParsedTarget parsed = spatial::parse_target(target, quoted_of(query));
   if (!parsed.anchor || parsed.anchor->empty()) return {};
   spatial::Resolver resolver(layout_matrix(scan));
@@ -114,14 +103,14 @@ std::string noise_match(const Json& query, const Json& result) {
 
 void explain_failure(const std::string& text, const ParsedStep& step, const PageScan& scan, StepResolution& out) {
   const Json& result = out.result;
-  const std::string action = text_of(out.query, "action");
-  const std::string target = text_of(out.query, "target");
+  const std::string action = records::text_at(out.query, "action");
+  const std::string target = records::text_at(out.query, "target");
   if (result.is_object() && result.contains("reason")) {
-    out.message = step_failed(text, text_of(result, "reason"));
+    out.message = step_failed(text, records::text_at(result, "reason"));
     return;
   }
   if (action == "verify_cell") {
-    out.message = text_message(text, text_of(out.query, "value"), text_of(result, "extracted"));
+    out.message = text_message(text, records::text_at(out.query, "value"), records::text_at(result, "extracted"));
     return;
   }
   if (settled(result) && !out.destination.is_null()) {
@@ -132,12 +121,12 @@ void explain_failure(const std::string& text, const ParsedStep& step, const Page
   }
   if (action == "verify_spatial_text") {
     const Json& state = result.is_object() ? result.value("state", Json::object()) : Json::object();
-    std::string actual = text_of(state, "actual");
+    std::string actual = records::text_at(state, "actual");
     out.message = text_message(text, text::encode(step.value.value_or(U"")),
                                actual.empty() ? "no text in that direction" : actual);
     return;
   }
-  if (truth(result, "resolved")) {
+  if (records::truth_at(result, "resolved")) {
     out.message = state_message(text, found_text(result, target), wanted_state(action));
     return;
   }
@@ -172,7 +161,7 @@ StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& s
   const std::string positive(language::negated_action(step.action));
   if (!positive.empty()) record["action"] = positive;
   out.query = resolver_query(std::move(record), step, out.route);
-  const std::string action = text_of(out.query, "action");
+  const std::string action = records::text_at(out.query, "action");
 
   const bool layout = out.route == Route::layout;
   if (out.query.contains("row")) {
@@ -191,7 +180,7 @@ StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& s
   } else {
     out.passed = !holds;
     if (holds)
-      out.message = negative_message(text, found_text(out.result, text_of(out.query, "target")),
+      out.message = negative_message(text, found_text(out.result, records::text_at(out.query, "target")),
                                      wanted_state(positive));
   }
   return out;

@@ -18,30 +18,6 @@ namespace sp = spatial;
 // as a frame mark, travels as it came.
 bool read_as_text(std::u32string_view name) { return direct::reads_attribute(name) || sp::reads_attribute(name); }
 
-const Json* find(const Json& record, const char* key) {
-  if (!record.is_object()) return nullptr;
-  auto it = record.find(key);
-  return it == record.end() || it->is_null() ? nullptr : &*it;
-}
-
-std::u32string text_at(const Json& record, const char* key) {
-  const Json* value = find(record, key);
-  if (!value) return {};
-  if (!value->is_string()) throw records::type_error(std::string("the step's '") + key + "' must be text");
-  return text::decode(value->get_ref<const std::string&>());
-}
-
-direct::Instruction instruction_of(const Json& record) {
-  direct::Instruction in;
-  in.action = text_at(record, "action");
-  in.target = text_at(record, "target");
-  in.value = text_at(record, "value");
-  if (const Json* ordinal = find(record, "ordinal"); ordinal && ordinal->is_number_integer())
-    in.ordinal = ordinal->get<long long>();
-  in.quoted = quoted_of(record);
-  return in;
-}
-
 // The scan read for the layout, beside the records its entries stand for.
 struct Layout {
   records::Elements dom, texts;
@@ -50,7 +26,7 @@ struct Layout {
 
 Layout layout_of(const PageScan& scan) {
   Layout out;
-  out.dom = records::elements_from_json(scan.elements, {sp::DESCRIPTOR_KEYS, read_as_text});
+  out.dom = records::elements_from_json(scan.elements, {sp::DESCRIPTOR_KEYS | records::KEY_XPATH, read_as_text});
   out.texts = records::elements_from_json(scan.text_elements, {sp::TEXT_KEYS | records::KEY_XPATH, read_as_text},
                                           "text_elements");
   std::vector<sp::Element> dom, texts;
@@ -69,8 +45,8 @@ records::Elements scan_records(const Json& records, unsigned keys) {
 }
 
 Json resolve_direct(const Json& record, const PageScan& scan) {
-  direct::Instruction in = instruction_of(record);
-  direct::Inputs needs = direct::inputs_for(in.action);
+  direct::Inputs needs = direct::inputs_for(text::decode(records::text_at(record, "action")));
+  direct::Instruction in = records::step_from_json(record, needs.value, needs.ordinal);
   records::Elements dom = needs.dom_elements ? scan_records(scan.elements, needs.dom_keys) : records::Elements{};
   records::Elements texts =
       needs.text_elements ? scan_records(scan.text_elements, needs.text_keys) : records::Elements{};
@@ -80,17 +56,18 @@ Json resolve_direct(const Json& record, const PageScan& scan) {
 Json resolve_layout(const Json& record, const PageScan& scan) {
   Layout layout = layout_of(scan);
   sp::Resolver resolver(std::move(layout.matrix));
-  sp::Resolution r = resolver.resolve(text_at(record, "target"), quoted_of(record));
+  records::Step step = records::step_from_json(record, false, false);
+  sp::Resolution r = resolver.resolve(step.target, step.quoted);
   return records::to_json(sp::result_of(r, [&](const sp::Entry& e) {
     return &(e.is_anchor_only ? layout.texts : layout.dom)[e.source];
   }));
 }
 
 std::string matched_attribute(const Json& record, const Json& element) {
-  const std::u32string action = text_at(record, "action");
+  records::Step step = records::step_from_json(record, false, false);
   const records::Element e = records::element_from_json(element, 0, {records::ALL_KEYS, read_as_text});
-  const std::u32string target = direct::strip_type_descriptors(text_at(record, "target"), quoted_of(record));
-  return text::encode(direct::matched_by(target, e, direct::label_names(action, e)));
+  const std::u32string target = direct::strip_type_descriptors(step.target, step.quoted);
+  return text::encode(direct::matched_by(target, e, direct::label_names(step.action, e)));
 }
 
 std::vector<sp::Entry> layout_matrix(const PageScan& scan) { return layout_of(scan).matrix; }

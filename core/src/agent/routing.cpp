@@ -1,4 +1,5 @@
 #include "vantle/agent/routing.h"
+#include "vantle/records/json.h"
 
 #include <algorithm>
 #include <vector>
@@ -71,14 +72,7 @@ nlohmann::ordered_json resolver_query(nlohmann::ordered_json record, const Parse
 }
 
 lang::Spans quoted_of(const nlohmann::ordered_json& query) {
-  lang::Spans out;
-  auto it = query.find("_quoted");
-  if (it == query.end() || !it->is_array()) return out;
-  for (const auto& span : *it) {
-    if (span.is_array() && span.size() == 2 && span[0].is_number_unsigned() && span[1].is_number_unsigned())
-      out.push_back({span[0].get<std::size_t>(), span[1].get<std::size_t>()});
-  }
-  return out;
+  return records::quoted_from_json(records::member(query, "_quoted"));
 }
 
 }  // namespace vantle::agent

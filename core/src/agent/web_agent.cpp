@@ -1,4 +1,5 @@
 #include "vantle/agent/web_agent.h"
+#include "vantle/records/json.h"
 
 #include <algorithm>
 #include <chrono>
@@ -41,12 +42,6 @@ class StepTimer {
 
 double elapsed_ms(Clock::time_point since) {
   return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-std::string text_of(const Json& record, const char* key) {
-  if (!record.is_object()) return {};
-  auto it = record.find(key);
-  return it != record.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
 bool is_check(const std::string& action) {
@@ -279,7 +274,7 @@ Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep
   const Json record = step_record(step);
   const bool in_table = record.contains("row");
   // A missing file fails at once: no page state can bring it.
-  const std::string file = step.action == "upload" ? upload_path(text_of(record, "value"), text) : std::string();
+  const std::string file = step.action == "upload" ? upload_path(records::text_at(record, "value"), text) : std::string();
   auto started = Clock::now();
   std::shared_ptr<Attempt> last;
   for (int attempt = 0;; ++attempt) {
@@ -339,13 +334,13 @@ Json WebAgent::finish(const ParsedStep& step, const StepResolution& resolution, 
                       const std::string& text) {
   const Json& result = resolution.result;
   if (is_check(step.action)) return true;
-  if (step.action == "extract_text_spatial" || step.action == "extract_cell") return text_of(result, "extracted");
+  if (step.action == "extract_text_spatial" || step.action == "extract_cell") return records::text_at(result, "extracted");
   const Json& element = result["element"];
   Json record = step_record(step);
   if (!resolution.destination.is_null()) record["destination"] = resolution.destination["element"];
   if (step.action == "upload") record["value"] = file;
   EnginePtr engine = engine_;
-  Json if_dialog = step.action == "click" ? Json(text_of(element, "text")) : Json(nullptr);
+  Json if_dialog = step.action == "click" ? Json(records::text_at(element, "text")) : Json(nullptr);
   return act_on_page([engine, record, element] { return engine->act(record, element); }, if_dialog, text,
                      [engine] { return engine->driver_followed(); });
 }

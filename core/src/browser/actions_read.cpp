@@ -1,17 +1,12 @@
 // Option selection, native dialogs and reading text back from the page.
 
 #include "vantle/browser/actions.h"
+#include "vantle/records/json.h"
 #include "vantle/text/text.h"
 
 namespace vantle::browser {
 
 namespace {
-
-std::string text_at(const Json& record, const char* key) {
-  if (!record.is_object()) return "";
-  auto it = record.find(key);
-  return it != record.end() && it->is_string() ? it->get<std::string>() : "";
-}
 
 const Json& attributes_of(const Json& element) {
   static const Json empty = Json::object();
@@ -33,8 +28,8 @@ std::string message_text(const Json& value) {
 }  // namespace
 
 std::string Actions::select_option(const Json& element, std::string_view value) const {
-  const std::string tag = text_at(element, "tag");
-  const std::string role = text_at(attributes_of(element), "role");
+  const std::string tag = records::text_at(element, "tag");
+  const std::string role = records::text_at(attributes_of(element), "role");
   if (tag == "select") return select_native(element, value);
   if (role == "combobox" || role == "listbox" || tag == "div" || tag == "span")
     return select_custom(element, value);
@@ -48,8 +43,8 @@ std::string Actions::select_option(const Json& element, std::string_view value) 
 
 std::string Actions::select_native(const Json& element, std::string_view value) const {
   const Json& attrs = attributes_of(element);
-  const std::string id = text_at(attrs, "id");
-  const std::string name = text_at(attrs, "name");
+  const std::string id = records::text_at(attrs, "id");
+  const std::string name = records::text_at(attrs, "name");
   RemotePtr locator;
   // Escaped for the same reason as in build_locator: the id must select
   // exactly its own element.
@@ -109,7 +104,7 @@ std::string Actions::get_dialog_message() const {
 std::string Actions::extract_text(const Json& element) const {
   RemotePtr handle = element_handle(element);
   if (!handle) throw ActionError("No element to read text from at the scanned position.");
-  const std::string tag = text_at(element, "tag");
+  const std::string tag = records::text_at(element, "tag");
   if (tag == "select") return trimmed(page_->call_value("evaluate", {Json(SELECT_TEXT_JS), handle}));
   if (tag == "input" || tag == "textarea") return trimmed(handle->call_value("input_value"));
   return trimmed(handle->call_value("inner_text"));

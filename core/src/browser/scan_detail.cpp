@@ -6,21 +6,7 @@
 
 namespace vantle::browser::detail {
 
-std::string text_of(const Json& v) {
-  if (v.is_null()) return "";
-  if (v.is_string()) return v.get<std::string>();
-  return v.dump();
-}
-
 std::string trimmed(const Json& v) { return text::strip(std::string_view(text_of(v))); }
-
-bool truthy(const Json& v) {
-  if (v.is_boolean()) return v.get<bool>();
-  if (v.is_null()) return false;
-  if (v.is_number()) return v.get<double>() != 0;
-  if (v.is_string()) return !v.get_ref<const std::string&>().empty();
-  return !v.empty();
-}
 
 bool empty_box(const Json& box) {
   if (!box.is_object()) return true;

@@ -5,14 +5,14 @@
 #include <string>
 
 #include "vantle/browser/page_scanner.h"
+#include "vantle/records/json.h"
 
 namespace vantle::browser::detail {
 
-/// Text of a result that may be null; anything else as its JSON text.
-std::string text_of(const Json& v);
+using records::text_of;
+using records::truthy;
 /// text_of, trimmed of white space.
 std::string trimmed(const Json& v);
-bool truthy(const Json& v);
 /// A box that is missing or has no area.
 bool empty_box(const Json& box);
 /// True for tags whose field label is looked up from the document.

@@ -1,4 +1,6 @@
 #include "vantle/explain/explain.h"
+#include "vantle/agent/resolution.h"
+#include "vantle/records/json.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,11 +50,12 @@ void require_records(const Json& group, const char* name) {
     if (!group[i].is_object())
       throw BadInput(std::string("\"") + name + "\"[" + std::to_string(i) + "] is not an element record");
   }
-}
-
-bool truth(const Json& record, const char* key) {
-  auto it = record.find(key);
-  return it != record.end() && it->is_boolean() && it->get<bool>();
+  // A value of the wrong kind is the snapshot's fault, told before any resolver reads it.
+  try {
+    agent::scan_records(group);
+  } catch (const records::type_error& error) {
+    throw BadInput(std::string("\"") + name + "\": " + error.what());
+  }
 }
 
 }  // namespace
@@ -102,7 +105,7 @@ Json explain(const Json& snapshot, std::u32string_view instruction) {
   const Json& query = step_result.query;
   const Json& result = step_result.result;
   out["query"] = query;
-  out["resolved"] = truth(result, "resolved");
+  out["resolved"] = records::truth_at(result, "resolved");
   out["passed"] = step_result.passed;
   if (!step_result.passed) out["message"] = step_result.message;
   if (!step_result.matched_through.empty()) out["matched_through"] = step_result.matched_through;
@@ -123,14 +126,8 @@ namespace vantle::explain {
 
 namespace {
 
-std::string field(const Json& record, const char* key) {
-  return record.is_object() && record.contains(key) && record[key].is_string() ? record[key].get<std::string>()
-                                                                               : std::string();
-}
-
 std::string label_of(const Json& record) {
-  const Json& attrs = record.is_object() && record.contains("attributes") ? record["attributes"] : Json();
-  return field(attrs, "_label");
+  return records::text_at(records::member(record, "attributes"), "_label");
 }
 
 std::string box_of(const Json& record) {
@@ -144,53 +141,53 @@ std::string box_of(const Json& record) {
 }
 
 std::string one_line(const Json& record) {
-  std::string line = "<" + field(record, "tag") + "> " + text::quoted(field(record, "text"));
+  std::string line = "<" + records::text_at(record, "tag") + "> " + text::quoted(records::text_at(record, "text"));
   std::string label = label_of(record);
   if (!label.empty()) line += " label " + text::quoted(label);
-  return line + " [" + box_of(record) + "] " + field(record, "xpath");
+  return line + " [" + box_of(record) + "] " + records::text_at(record, "xpath");
 }
 
 std::string element_block(const Json& record) {
-  return "  tag:   " + field(record, "tag") + "\n" +
-         "  text:  " + text::quoted(field(record, "text")) + "\n" +
+  return "  tag:   " + records::text_at(record, "tag") + "\n" +
+         "  text:  " + text::quoted(records::text_at(record, "text")) + "\n" +
          "  label: " + text::quoted(label_of(record)) + "\n" +
          "  box:   " + box_of(record) + "\n" +
-         "  path:  " + field(record, "xpath") + "\n";
+         "  path:  " + records::text_at(record, "xpath") + "\n";
 }
 
 std::string list_block(const Json& explanation) {
   std::string out;
   const Json& candidates = explanation["candidates"];
-  out += "Candidates (" + std::to_string(candidates.size()) + "), ordered by: " + field(explanation, "rule") + "\n";
+  out += "Candidates (" + std::to_string(candidates.size()) + "), ordered by: " + records::text_at(explanation, "rule") + "\n";
   for (const auto& c : candidates) {
     out += std::string(c["chosen"].get<bool>() ? "  * " : "    ") + std::to_string(c["rank"].get<int>()) + ". " +
-           one_line(c["element"]) + "\n        " + field(c, "why") + "\n";
+           one_line(c["element"]) + "\n        " + records::text_at(c, "why") + "\n";
   }
   const Json& aside = explanation["set_aside"];
   if (!aside.empty()) out += "Set aside (" + std::to_string(aside.size()) + "):\n";
-  for (const auto& a : aside) out += "    - " + one_line(a["element"]) + "\n        " + field(a, "why") + "\n";
+  for (const auto& a : aside) out += "    - " + one_line(a["element"]) + "\n        " + records::text_at(a, "why") + "\n";
   return out;
 }
 
 }  // namespace
 
 std::string render(const Json& e) {
-  std::string out = "Instruction: " + field(e, "instruction") + "\n";
-  if (!field(e, "url").empty()) out += "Page:        " + field(e, "url") + "\n";
+  std::string out = "Instruction: " + records::text_at(e, "instruction") + "\n";
+  if (!records::text_at(e, "url").empty()) out += "Page:        " + records::text_at(e, "url") + "\n";
   out += "Parsed:      " + e["parsed"].dump() + "\n";
-  out += "Strategy:    " + field(e, "strategy") + " (" + field(e, "reason") + ")\n";
+  out += "Strategy:    " + records::text_at(e, "strategy") + " (" + records::text_at(e, "reason") + ")\n";
   if (!e.contains("query")) return out + "Result:      nothing to resolve offline\n";
   if (e["query"]["target"] != e["parsed"]["target"])
-    out += "Looked for:  " + text::quoted(field(e["query"], "target")) + "\n";
+    out += "Looked for:  " + text::quoted(records::text_at(e["query"], "target")) + "\n";
   if (e.contains("anchor") && !e["anchor"].is_null()) out += "Anchor:      " + one_line(e["anchor"]) + "\n";
   const Json& result = e["result"];
   if (result.contains("verified"))
     out += std::string("Verified:    ") + (result["verified"] == true ? "yes" : "no") + "\n";
-  if (result.contains("extracted")) out += "Extracted:   " + text::quoted(field(result, "extracted")) + "\n";
-  if (e.contains("message")) out += "Verdict:     fails: " + field(e, "message") + "\n";
+  if (result.contains("extracted")) out += "Extracted:   " + text::quoted(records::text_at(result, "extracted")) + "\n";
+  if (e.contains("message")) out += "Verdict:     fails: " + records::text_at(e, "message") + "\n";
   else out += "Verdict:     passes\n";
   if (e.contains("matched_through"))
-    out += "Note:        " + agent::matched_through_note(field(e, "matched_through")) + "\n";
+    out += "Note:        " + agent::matched_through_note(records::text_at(e, "matched_through")) + "\n";
   if (e["resolved"].get<bool>()) {
     out += "Result:      resolved\nElement:\n" + element_block(e["element"]);
   } else {

@@ -1,4 +1,5 @@
 #include "ranking.h"
+#include "vantle/records/json.h"
 
 #include "vantle/agent/routing.h"
 
@@ -16,13 +17,6 @@ namespace sp = spatial;
 
 namespace {
 
-const Json& member(const Json& record, const char* key) {
-  static const Json none = nullptr;
-  if (!record.is_object()) return none;
-  auto it = record.find(key);
-  return it == record.end() ? none : *it;
-}
-
 std::string number(double value) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%g", value);
@@ -30,7 +24,7 @@ std::string number(double value) {
 }
 
 std::string coordinate(const Json& record, const char* key) {
-  const Json& value = member(member(record, "bounding_box"), key);
+  const Json& value = records::member(records::member(record, "bounding_box"), key);
   return value.is_number() ? value.dump() : "0";
 }
 
@@ -39,7 +33,7 @@ std::string reading_place(const Json& record) {
 }
 
 std::string text_length(const Json& record) {
-  return "text length " + std::to_string(text::decode(string_at(record, "text")).size());
+  return "text length " + std::to_string(text::decode(records::text_at(record, "text")).size());
 }
 
 Json candidate(std::size_t rank, bool chosen, const Json& record, std::string why) {
@@ -60,8 +54,8 @@ struct Query {
 };
 
 Query query_of(const Json& record) {
-  Query q{string_at(record, "action"), text::decode(string_at(record, "target"))};
-  const Json& ordinal = member(record, "ordinal");
+  Query q{records::text_at(record, "action"), text::decode(records::text_at(record, "target"))};
+  const Json& ordinal = records::member(record, "ordinal");
   if (ordinal.is_number_integer()) q.ordinal = ordinal.get<long long>();
   q.quoted = agent::quoted_of(record);
   return q;
@@ -90,7 +84,7 @@ std::string generic_why(const direct::Element& e, const std::u32string& target, 
 // substring, then reading order and the ordinal.
 Ranking rank_generic(const Query& q, const Json& result, const agent::PageScan& scan) {
   Ranking out;
-  const Json& pool = member(result, "candidates");
+  const Json& pool = records::member(result, "candidates");
   bool include_label = q.action == "type";
   std::u32string target = direct::strip_type_descriptors(q.target, q.quoted);
   direct::Elements dom = agent::scan_records(scan.elements);
@@ -105,7 +99,7 @@ Ranking rank_generic(const Query& q, const Json& result, const agent::PageScan& 
     out.rule = "only elements that can take '" + q.action + "'; " + out.rule;
   bool from_text = pool.is_array() && !pool.empty() && !is_in(scan.elements, pool.front());
   if (from_text) out.rule = "no interactable element matched, so visible page text was searched; " + out.rule;
-  const Json& chosen = member(result, "element");
+  const Json& chosen = records::member(result, "element");
   for (std::size_t i = 0; pool.is_array() && i < pool.size(); ++i) {
     const direct::Elements& group = from_text ? texts : dom;
     std::string why;
@@ -129,15 +123,15 @@ Ranking rank_generic(const Query& q, const Json& result, const agent::PageScan& 
 }
 
 std::string state_words(const Json& record) {
-  return std::string(member(record, "is_visible") == true ? "visible" : "hidden") + ", " +
-         (member(record, "is_enabled") == true ? "enabled" : "disabled");
+  return std::string(records::member(record, "is_visible") == true ? "visible" : "hidden") + ", " +
+         (records::member(record, "is_enabled") == true ? "enabled" : "disabled");
 }
 
 // Verification, find and spatial text paths: each has one fixed order.
 Ranking rank_checks(const Query& q, const Json& result, const agent::PageScan& scan) {
   Ranking out;
-  const Json& pool = member(result, "candidates");
-  bool on_text = !is_in(scan.elements, member(result, "element")) && !member(result, "element").is_null();
+  const Json& pool = records::member(result, "candidates");
+  bool on_text = !is_in(scan.elements, records::member(result, "element")) && !records::member(result, "element").is_null();
   std::string action = q.action;
   if ((action == "verify_present" || action == "verify_visible") && on_text) action = "verify_text";
   if (action == "find_exact_text") {
@@ -151,7 +145,7 @@ Ranking rank_checks(const Query& q, const Json& result, const agent::PageScan& s
     out.rule = "every element containing the target (hidden and disabled ones too), shortest text first; "
                "page order breaks ties";
   }
-  const Json& chosen = member(result, "element");
+  const Json& chosen = records::member(result, "element");
   bool chosen_seen = false;
   for (std::size_t i = 0; pool.is_array() && i < pool.size(); ++i) {
     std::string why = text_length(pool[i]);
@@ -212,11 +206,6 @@ std::string layout_rule(const sp::ParsedTarget& t, const sp::Resolution& r) {
 
 }  // namespace
 
-std::string string_at(const Json& record, const char* key) {
-  const Json& value = member(record, key);
-  return value.is_string() ? value.get<std::string>() : std::string();
-}
-
 Ranking rank_direct(const Json& query, const Json& result, const agent::PageScan& scan) {
   Query q = query_of(query);
   return routed(q.action) ? rank_checks(q, result, scan) : rank_generic(q, result, scan);
@@ -224,7 +213,7 @@ Ranking rank_direct(const Json& query, const Json& result, const agent::PageScan
 
 Ranking rank_layout(const Json& query, const agent::PageScan& scan) {
   Ranking out;
-  std::u32string target = text::decode(string_at(query, "target"));
+  std::u32string target = text::decode(records::text_at(query, "target"));
   const language::Spans quoted = agent::quoted_of(query);
   sp::ParsedTarget parsed = sp::parse_target(target, quoted);
   sp::Resolver resolver(agent::layout_matrix(scan));

@@ -23,7 +23,4 @@ Ranking rank_direct(const Json& query, const Json& result, const agent::PageScan
 /// The layout resolver's anchor and ordering for the query's target.
 Ranking rank_layout(const Json& query, const agent::PageScan& scan);
 
-/// A text member of a record; empty when absent or not text.
-std::string string_at(const Json& record, const char* key);
-
 }  // namespace vantle::explain

@@ -20,14 +20,6 @@ std::u32string text_of(const Json& value, const std::string& what) {
   return text::decode(value.get_ref<const std::string&>());
 }
 
-// Truth as Python reads it: empty text, zero, and empty records are false.
-bool truth_of(const Json& value) {
-  if (value.is_boolean()) return value.get<bool>();
-  if (value.is_number()) return value.get<double>() != 0;
-  if (value.is_null()) return false;
-  return !value.empty();
-}
-
 Number number_of(const Json& value, const char* key) {
   if (value.is_number_integer() || value.is_number_unsigned()) return {value.get<double>(), true};
   if (value.is_number_float()) return {value.get<double>(), false};
@@ -74,10 +66,10 @@ void read_key(Element& e, unsigned key, const Json& value, const Reading& readin
     case KEY_TEXT: e.text = text_of(value, what); break;
     case KEY_XPATH: e.xpath = text_of(value, what); break;
     case KEY_ATTRIBUTES: e.attributes = attributes_of(value, reading); break;
-    case KEY_IS_VISIBLE: e.is_visible = truth_of(value); break;
-    case KEY_IS_ENABLED: e.is_enabled = truth_of(value); break;
-    case KEY_IS_EDITABLE_FIELD: e.is_editable_field = truth_of(value); break;
-    case KEY_HAS_DIRECT_TEXT: e.has_direct_text = truth_of(value); break;
+    case KEY_IS_VISIBLE: e.is_visible = truthy(value); break;
+    case KEY_IS_ENABLED: e.is_enabled = truthy(value); break;
+    case KEY_IS_EDITABLE_FIELD: e.is_editable_field = truthy(value); break;
+    case KEY_HAS_DIRECT_TEXT: e.has_direct_text = truthy(value); break;
     case KEY_BOUNDING_BOX: e.bounding_box = box_of(value); break;
   }
 }
@@ -170,6 +162,34 @@ Elements elements_from_json(const Json& records, const Reading& reading, const c
   return out;
 }
 
+Step step_from_json(const Json& record, bool value, bool ordinal) {
+  if (!record.is_object()) wrong("the step record", "a dict", record);
+  auto text_key = [&](const char* key) {
+    const Json& v = member(record, key);
+    return v.is_null() && !record.contains(key) ? std::u32string() : text_of(v, std::string("the step's '") + key + "'");
+  };
+  Step step;
+  step.action = text_key("action");
+  step.target = text_key("target");
+  if (value) step.value = text_key("value");
+  if (const Json& n = member(record, "ordinal"); ordinal && record.contains("ordinal")) {
+    if (!n.is_number_integer()) wrong("the step's 'ordinal'", "an integer", n);
+    step.ordinal = n.get<long long>();
+  }
+  step.quoted = quoted_from_json(member(record, "_quoted"));
+  return step;
+}
+
+language::Spans quoted_from_json(const Json& spans) {
+  language::Spans out;
+  if (!spans.is_array()) return out;
+  for (const auto& span : spans) {
+    if (span.is_array() && span.size() == 2 && span[0].is_number_unsigned() && span[1].is_number_unsigned())
+      out.push_back({span[0].get<std::size_t>(), span[1].get<std::size_t>()});
+  }
+  return out;
+}
+
 Json to_json(const Element& e) {
   Json out = Json::object();
   if (e.order.empty()) {
@@ -225,6 +245,42 @@ Json to_json(const Resolution& r, Json (*element)(const Element&)) {
   out["candidates"] = Json::array();
   for (const Element* c : r.candidates) out["candidates"].push_back(element_or_null(c, element));
   return out;
+}
+
+bool truthy(const Json& value) {
+  if (value.is_boolean()) return value.get<bool>();
+  if (value.is_number()) return value.get<double>() != 0;
+  if (value.is_string()) return !value.get_ref<const std::string&>().empty();
+  if (value.is_null()) return false;
+  return !value.empty();
+}
+
+std::string text_of(const Json& value) {
+  if (value.is_null()) return "";
+  if (value.is_string()) return value.get<std::string>();
+  return value.dump();
+}
+
+const Json& member(const Json& record, const char* key) {
+  static const Json none = nullptr;
+  if (!record.is_object()) return none;
+  auto it = record.find(key);
+  return it == record.end() ? none : *it;
+}
+
+std::string text_at(const Json& record, const char* key) {
+  const Json& value = member(record, key);
+  return value.is_string() ? value.get<std::string>() : std::string();
+}
+
+bool truth_at(const Json& record, const char* key, bool absent) {
+  if (!record.is_object() || !record.contains(key)) return absent;
+  return truthy(record[key]);
+}
+
+double number_at(const Json& record, const char* key) {
+  const Json& value = member(record, key);
+  return value.is_number() ? value.get<double>() : 0.0;
 }
 
 const Json& origin_json(const Element& element) { return *static_cast<const Json*>(element.origin); }

@@ -1,4 +1,5 @@
 #include "vantle/report/render.h"
+#include "vantle/records/json.h"
 
 #include "vantle/report/escape.h"
 
@@ -128,21 +129,12 @@ document.addEventListener('click', function (event) {
 });
 )JS";
 
-std::string text_of(const Json& v) {
-  if (v.is_null()) return "";
-  if (v.is_string()) return v.get<std::string>();
-  return v.dump();
-}
+using records::text_of;
 
 std::string field(const Json& record, const char* key) {
   if (!record.is_object()) return "";
   auto it = record.find(key);
   return it == record.end() ? "" : text_of(*it);
-}
-
-double number(const Json& record, const char* key) {
-  auto it = record.find(key);
-  return it != record.end() && it->is_number() ? it->get<double>() : 0.0;
 }
 
 // The statuses in the order the summary, the filter and the group badges
@@ -182,7 +174,7 @@ std::string step_row(const Json& step) {
   if (!shot.empty() && !passed) out += picture("step-screenshot", shot);
   out += "</td>";
   if (step.is_object() && step.contains("duration"))
-    out += "<td class=\"step-duration\">" + fixed_seconds(number(step, "duration")) + "s</td>";
+    out += "<td class=\"step-duration\">" + fixed_seconds(records::number_at(step, "duration")) + "s</td>";
   return out + "</tr>\n";
 }
 
@@ -206,8 +198,8 @@ std::string timeline(const Json& steps) {
   std::vector<std::pair<double, double>> spans;
   for (const auto& step : steps) {
     if (!step.is_object() || !step.contains("duration")) return "";
-    double duration = std::max(0.0, number(step, "duration"));
-    double start = step.contains("start") ? number(step, "start") : cursor;
+    double duration = std::max(0.0, records::number_at(step, "duration"));
+    double start = step.contains("start") ? records::number_at(step, "start") : cursor;
     if (spans.empty()) first = start;
     spans.emplace_back(start - first, duration);
     cursor = start + duration;
@@ -275,7 +267,7 @@ std::string test_rows(const Json& record, const std::string& file, size_t idx, c
                     escape_html(file) + "\"><td class=\"icon " + st + "\">" + status_icon(status) +
                     "</td><td class=\"test-name\">" + escape_html(field(record, "test")) + "</td><td>" + button +
                     "</td><td><span class=\"badge " + st + "\">" + st + "</span></td><td class=\"duration\">" +
-                    fixed_seconds(number(record, "duration")) + "s</td></tr>\n";
+                    fixed_seconds(records::number_at(record, "duration")) + "s</td></tr>\n";
   out += note_row(record, steps);
   if (!steps.empty()) {
     out += "<tr class=\"steps-container hidden\" id=\"" + escape_html(id) +

@@ -44,32 +44,37 @@ bool reads_attribute(std::u32string_view name) {
 
 bool text_reads_attribute(std::u32string_view name) { return name == U"_label" || name == U"_text_box"; }
 
-Element layout_element(const records::Element& record) {
+namespace {
+
+// What layout reads of any record: its box, tag, text, label, marks and path.
+Element placed(const records::Element& record) {
   Element e;
   e.bounding_box = box_of(record);
   e.tag = record.tag;
   e.text = record.text;
-  e.attributes.role = attribute_text(record, U"role");
-  e.attributes.type = attribute_text(record, U"type");
   e.attributes.label = attribute_text(record, U"_label");
-  e.attributes.aria_label = attribute_text(record, U"aria-label");
-  e.attributes.placeholder = attribute_text(record, U"placeholder");
-  e.attributes.name = attribute_text(record, U"name");
   read_marks(record, e);
-  e.is_enabled = record.holds(records::KEY_IS_ENABLED) ? record.is_enabled : true;
   e.xpath = text::encode(record.xpath);
   return e;
 }
 
+}  // namespace
+
+Element layout_element(const records::Element& record) {
+  Element e = placed(record);
+  e.attributes.role = attribute_text(record, U"role");
+  e.attributes.type = attribute_text(record, U"type");
+  e.attributes.aria_label = attribute_text(record, U"aria-label");
+  e.attributes.placeholder = attribute_text(record, U"placeholder");
+  e.attributes.name = attribute_text(record, U"name");
+  e.is_enabled = record.holds(records::KEY_IS_ENABLED) ? record.is_enabled : true;
+  return e;
+}
+
 Element layout_text(const records::Element& record) {
-  Element e;
-  e.bounding_box = box_of(record);
-  e.tag = record.tag;
-  e.text = record.text;
-  e.attributes.label = attribute_text(record, U"_label");
-  read_marks(record, e);
+  Element e = placed(record);
+  // Only controls show icons; a text entry is never one.
   e.attributes.icon = false;
-  e.xpath = text::encode(record.xpath);
   return e;
 }
 

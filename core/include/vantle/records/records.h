@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vantle/language/quoting.h"
+
 namespace vantle::records {
 
 using Json = nlohmann::ordered_json;
@@ -106,12 +108,13 @@ struct Element {
 using Elements = std::vector<Element>;
 
 /// What a reader converts: the keys it reads, and the attributes whose values
-/// must be text (a value of another kind is a type error); null means all.
+/// must be text (a value of another kind is a type error); null means none,
+/// every attribute is carried as it came.
 struct Reading {
   unsigned keys = ALL_KEYS;
   bool (*text_attribute)(std::u32string_view name) = nullptr;
 
-  bool checks(std::u32string_view name) const { return !text_attribute || text_attribute(name); }
+  bool checks(std::u32string_view name) const { return text_attribute && text_attribute(name); }
 };
 
 /// The characters of `Element::order`, by Key bit.
@@ -121,6 +124,19 @@ inline constexpr char KEY_CODES[] = "abcdefghi";
 const char* key_name(unsigned key);
 /// The Key bit of a record key, or 0 for a key outside the typed ones.
 unsigned key_of(std::string_view name);
+
+/// A parsed step as resolvers read it (the step record's keys action,
+/// target, value, ordinal and _quoted).
+struct Step {
+  std::u32string action;
+  std::u32string target;
+  /// Expected text of a text check; text typed or chosen.
+  std::u32string value;
+  /// Which of several matches to take, counted from 1.
+  long long ordinal = 1;
+  /// Where the target holds quoted text, which is matched as written.
+  language::Spans quoted;
+};
 
 /// Observed state of a verification; keys are present in the order declared.
 struct State {

@@ -53,9 +53,9 @@ struct Entry {
 /// and of a text element (records::Reading::text_attribute).
 bool reads_attribute(std::u32string_view name);
 bool text_reads_attribute(std::u32string_view name);
-/// The keys layout reads of each record.
+/// The keys the builder reads of each record; the resolver reads paths too.
 inline constexpr unsigned DESCRIPTOR_KEYS = records::KEY_TAG | records::KEY_TEXT | records::KEY_ATTRIBUTES |
-                                            records::KEY_BOUNDING_BOX | records::KEY_IS_ENABLED | records::KEY_XPATH;
+                                            records::KEY_BOUNDING_BOX | records::KEY_IS_ENABLED;
 inline constexpr unsigned TEXT_KEYS =
     records::KEY_TAG | records::KEY_TEXT | records::KEY_ATTRIBUTES | records::KEY_BOUNDING_BOX;
 

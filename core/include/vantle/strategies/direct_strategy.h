@@ -46,16 +46,7 @@ using records::Element;
 using records::Elements;
 
 /// The keys of a parsed instruction that resolution reads.
-struct Instruction {
-  std::u32string action;
-  std::u32string target;
-  /// Expected text of "verify_spatial_text".
-  std::u32string value;
-  /// Which of several matches to take, counted from 1.
-  long long ordinal = 1;
-  /// Where the target holds quoted text, which is matched as written.
-  language::Spans quoted;
-};
+using Instruction = records::Step;
 
 using records::State;
 /// The resolution result: `element` and `candidates` point into the element
