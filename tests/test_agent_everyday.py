@@ -56,10 +56,45 @@ class TestTicks:
         agent.run(step)  # a second time leaves it as it is, unlike a click
         assert checked(agent, selector) is expected
 
+    @pytest.mark.parametrize("name", ["Newsletter", "Accept terms", "Dark mode"])
+    def test_checks_read_the_tick_a_step_left(self, on, name):
+        agent = on("controls.html")
+        for action, state, denied in (("check", "is checked", "is not checked"),
+                                      ("uncheck", "is unchecked", "is checked")):
+            agent.run(f'{action} "{name}"')
+            assert agent.run(f'verify "{name}" {state}') is True
+            with pytest.raises(StepFailed, match="expected .* checked"):
+                agent.run(f'verify "{name}" {denied}')
+
+    @pytest.mark.parametrize("ending", ["is checked", "is not checked"])
+    def test_a_field_is_neither_checked_nor_unchecked(self, on, ending):
+        agent = on("controls.html")
+        with pytest.raises(StepFailed, match="is not a check box, radio button or switch"):
+            agent.run(f'verify "Full name" {ending}')
+
     def test_a_field_is_not_ticked(self, on):
         agent = on("controls.html")
         with pytest.raises(StepFailed, match="Full name"):
             agent.run('check "Full name"')
+
+
+class TestShownText:
+    @pytest.mark.parametrize("step, passes", [
+        # What a list box lists and a drop-down shows is text on the page...
+        ('verify text "Shop | order | Can view order" is present', True),
+        ('verify text "Can change product" is visible', True),
+        ('verify text "Small" is present', True),
+        # ...but not the drop-down's other choices, which nobody sees.
+        ('verify text "Large" is not present', True),
+        ('verify text "Shop | order | Can view order" is not present', False),
+    ])
+    def test_controls_show_text_too(self, on, step, passes):
+        agent = on("controls.html")
+        if passes:
+            assert agent.run(step) is True
+        else:
+            with pytest.raises(StepFailed):
+                agent.run(step)
 
 
 class TestFields:

@@ -42,7 +42,8 @@ def test_issues_carry_the_files_own_line_numbers(files):
         f"bad.steps:3: {NO_INTO}",
         "bad.steps:4: `wait` value must be a number in milliseconds. Got: '1.5s'",
         "bad.steps:5: `verify` instruction missing state. Expected ending: "
-        "is present | is visible | is enabled | is disabled | is not present | is not visible",
+        "is present | is visible | is enabled | is disabled | is not present | is not visible"
+        " | is checked | is not checked | is unchecked",
         f"bad.steps:7: {NO_INTO}",
         "4 issues in 1 of 2 files",
     ]

@@ -67,7 +67,7 @@ ISSUES = [
     ("verify text in row 2 is Shipped",
      ["`verify text in row` instruction missing column. Expected: verify text in row <row> under <column> is <text>"]),
     ("verify title is", ["`verify title is` instruction does not match its form. Expected: verify title is <text>"]),
-    ("verify url has x", ["`verify` instruction missing state. Expected ending: is present | is visible | is enabled | is disabled | is not present | is not visible"]),
+    ("verify url has x", ["`verify` instruction missing state. Expected ending: is present | is visible | is enabled | is disabled | is not present | is not visible | is checked | is not checked | is unchecked"]),
     ("double click", ["`double` instruction does not match its form. Expected: double click <target>"]),
 ] + [(line, []) for line, _ in RECORDS]
 

@@ -12,7 +12,8 @@ NO_INTO = f"`type` instruction missing `into` keyword. {TYPE_USAGE}"
 NO_TEXT = f"`type` instruction missing text to type. {TYPE_USAGE}"
 NO_FROM = "`select` instruction missing `from` keyword. Expected: select <value> from <target>"
 NO_STATE = ("`verify` instruction missing state. Expected ending: "
-            "is present | is visible | is enabled | is disabled | is not present | is not visible")
+            "is present | is visible | is enabled | is disabled | is not present | is not visible"
+            " | is checked | is not checked | is unchecked")
 NO_TEXT_STATE = ("`verify text` instruction missing state. Expected ending: "
                  "is present | is visible | is not present | is not visible")
 NO_EXPECTED = "`verify text` instruction missing expected text. Expected: verify text <relation> <anchor> is <text>"

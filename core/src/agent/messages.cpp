@@ -159,7 +159,10 @@ std::string negative_message(std::string_view instruction, std::string_view foun
 }
 
 std::string state_message(std::string_view instruction, std::string_view found_text, std::string_view wanted) {
-  std::string actual = wanted == "visible" ? "hidden" : wanted == "enabled" ? "disabled" : "enabled";
+  std::string actual = wanted == "visible"   ? "hidden"
+                       : wanted == "enabled" ? "disabled"
+                       : wanted == "checked" ? "not checked"
+                                             : "enabled";
   return step_failed(instruction, "expected " + q(found_text) + " to be " + std::string(wanted) +
                                       ", but it is " + actual + ".");
 }

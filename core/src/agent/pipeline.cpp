@@ -41,6 +41,18 @@ void text_fallback(const Json& query, const PageScan& scan, Json& result) {
   if (records::truth_at(by_text, "resolved")) result = by_text;
 }
 
+// What a list box lists or a drop-down shows is text a person reads on the
+// page, though it is a control's and no text element's.
+void control_text_fallback(const Json& query, const PageScan& scan, Json& result) {
+  std::string action = records::text_at(query, "action");
+  if (records::truth_at(result, "resolved") || (action != "verify_text_present" && action != "verify_text_visible")) return;
+  PageScan shown;
+  for (const Json& element : scan.elements)
+    if (records::truth_at(element, "is_visible") && !records::text_at(element, "text").empty()) shown.text_elements.push_back(element);
+  Json by_control = resolve_direct(query, shown);
+  if (records::truth_at(by_control, "resolved")) result = by_control;
+}
+
 // What one drags or scrolls to is often no control at all (a card, a
 // heading): when no control matches, a piece of text names it.
 bool text_will_do(const std::string& action) { return action == "drag" || action == "scroll_to"; }
@@ -49,6 +61,7 @@ Json resolve_with(const Json& query, const PageScan& scan, bool layout) {
   if (layout) return resolve_layout(query, scan);
   Json result = resolve_direct(query, scan);
   text_fallback(query, scan, result);
+  control_text_fallback(query, scan, result);
   if (records::truth_at(result, "resolved") || !text_will_do(records::text_at(query, "action"))) return result;
   Json text_query = query;
   text_query["action"] = "verify_text_present";
@@ -67,6 +80,7 @@ Json resolve_destination(std::u32string_view instruction, const ParsedStep& step
 
 std::string wanted_state(const std::string& action) {
   if (action == "verify_visible" || action == "verify_text_visible") return "visible";
+  if (action == "verify_checked") return "checked";
   if (action == "verify_enabled") return "enabled";
   if (action == "verify_disabled") return "disabled";
   return "present";
@@ -75,6 +89,24 @@ std::string wanted_state(const std::string& action) {
 std::string found_text(const Json& result, const std::string& target) {
   std::string found = records::text_at(result["element"], "text");
   return found.empty() ? target : found;
+}
+
+// Whether a box is ticked is read from the record the scan made. A control
+// that cannot be ticked fails the check, and its denial too: neither says
+// anything of it.
+void judge_checked(const std::string& action, const std::string& target, Json& result) {
+  if (action != "verify_checked" || !records::truth_at(result, "resolved")) return;
+  // Read everything first: adding keys to the result moves its element.
+  const Json element = result["element"];
+  const std::string checked = element.is_object() ? records::text_at(element.value("attributes", Json::object()), "_checked") : "";
+  if (checked.empty()) {
+    result["verified"] = false;
+    result["reason"] = text::quoted(found_text(result, target)) + " is not a check box, radio button or switch.";
+    return;
+  }
+  result["verified"] = checked == "true";
+  result["state"] = Json{{"present", true}, {"visible", records::truth_at(element, "is_visible")},
+                         {"enabled", records::truth_at(element, "is_enabled")}, {"checked", checked == "true"}};
 }
 
 // The anchor of a position target, as the user wrote it, when the page has
@@ -171,10 +203,11 @@ StepResolution resolve_step(std::u32string_view instruction, const ParsedStep& s
     out.result = resolve_with(out.query, scan, layout);
   }
   if (layout) judge_state(action, out.result);
+  judge_checked(action, records::text_at(out.query, "target"), out.result);
   out.destination = resolve_destination(instruction, step, scan);
   bool holds = settled(out.result) && (out.destination.is_null() || settled(out.destination));
   if (out.route == Route::direct && holds) out.matched_through = noise_match(out.query, out.result);
-  if (positive.empty()) {
+  if (positive.empty() || out.result.contains("reason")) {
     out.passed = holds;
     if (!holds) explain_failure(text, step, scan, out);
   } else {

@@ -43,7 +43,7 @@ std::string field_label(const Json& sources) {
   return "";
 }
 
-// [visible, enabled, tag, innerText, value, box, captured, data pairs, xpath, label sources, icon]
+// [visible, enabled, tag, innerText, value, box, captured, data pairs, xpath, label sources, icon, checked]
 Json interactable(const Json& f) {
   std::string tag = f.at(2).get<std::string>();
   std::string text = trimmed(f.at(3));
@@ -51,6 +51,7 @@ Json interactable(const Json& f) {
   Json attrs = captured(f.at(6), CAPTURED_ATTRIBUTES);
   merge_pairs(attrs, f.at(7));
   mark_icon(text, attrs, f.at(10));
+  mark_checked(attrs, f.at(11));
   if (takes_field_label(tag)) {
     if (auto label = field_label(f.at(9)); !label.empty()) attrs["_label"] = label;
   }

@@ -81,6 +81,7 @@ std::optional<Json> PageScanner::interactable_record(const RemotePtr& handle) {
   Json attrs = read_attributes(handle, CAPTURED_ATTRIBUTES);
   merge_data_attributes(handle, attrs);
   mark_icon(text, attrs, evaluate(handle, ICON_NAME_JS));
+  mark_checked(attrs, evaluate(handle, CHECKED_STATE_JS));
   std::string xpath = text_of(evaluate(handle, XPATH_JS));
   if (takes_field_label(tag)) {
     std::string label = get_field_label(handle);

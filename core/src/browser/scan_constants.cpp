@@ -48,6 +48,7 @@ const std::string XPATH_JS = js::element_path;
 const std::string DIRECT_TEXT_JS = js::direct_text;
 const std::string SHOWN_TEXT_JS = js::shown_text;
 const std::string ICON_NAME_JS = js::icon_name;
+const std::string CHECKED_STATE_JS = js::checked_state;
 const std::string TEXT_BOX_JS = js::text_box;
 const std::string SIBLING_LABEL_JS = js::sibling_label;
 const std::string PARENT_LABEL_JS = js::parent_label;

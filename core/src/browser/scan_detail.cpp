@@ -28,6 +28,10 @@ void mark_icon(std::string& text, Json& attrs, const Json& icon) {
   if (text.empty()) text = trimmed(icon.at(0));
 }
 
+void mark_checked(Json& attrs, const Json& state) {
+  if (state.is_boolean()) attrs["_checked"] = state.get<bool>() ? "true" : "false";
+}
+
 void mark_text_box(Json& attrs, const Json& box) {
   if (box.is_string()) attrs["_text_box"] = box;
 }

@@ -21,6 +21,10 @@ bool takes_field_label(const std::string& tag);
 /// Marks an icon control (`_icon`) from the icon script's result, and names it
 /// by its icon when it shows no words.
 void mark_icon(std::string& text, Json& attrs, const Json& icon);
+/// Marks whether a check box, radio button or switch is ticked (`_checked`,
+/// "true" or "false"), from the checked-state script's result; other controls
+/// get no mark.
+void mark_checked(Json& attrs, const Json& state);
 /// Keeps where an element's own words sit (`_text_box`), when the script found
 /// them smaller than its box: spatial steps measure from the words.
 void mark_text_box(Json& attrs, const Json& box);

@@ -30,6 +30,8 @@ const std::vector<Action>& actions() {
       {"verify_not_visible", Needs::element, true},
       {"verify_text_not_present", Needs::text, true},
       {"verify_text_not_visible", Needs::text, true},
+      {"verify_checked", Needs::element, true},
+      {"verify_not_checked", Needs::element, true},
       {"check", Needs::element, true},
       {"uncheck", Needs::element, true},
       {"clear", Needs::element, true},
@@ -108,6 +110,9 @@ const std::vector<State>& states() {
       {U"is disabled", "verify_disabled", ""},
       {U"is not present", "verify_not_present", "verify_text_not_present", U"is present"},
       {U"is not visible", "verify_not_visible", "verify_text_not_visible", U"is visible"},
+      {U"is checked", "verify_checked", ""},
+      {U"is not checked", "verify_not_checked", "", U"is checked"},
+      {U"is unchecked", "verify_not_checked", "", U"is checked"},
   };
   return rows;
 }

@@ -171,7 +171,9 @@ bool reads_attribute(std::u32string_view name) {
 bool is_name_source(std::u32string_view source) { return in_table(NAME_SOURCES, source); }
 
 bool label_names(std::u32string_view action, const Element& element) {
-  if (action == U"type" || action == U"select" || action == U"clear" || action == U"upload") return true;
+  if (action == U"type" || action == U"select" || action == U"clear" || action == U"upload" ||
+      action == U"verify_checked")
+    return true;
   const auto* role = element.attribute(U"role");
   if (role && in_table(CHOICE_ROLES, text::lower(*role))) return true;
   const auto* type = element.attribute(U"type");

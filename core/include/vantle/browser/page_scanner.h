@@ -50,6 +50,7 @@ extern const std::string DIRECT_TEXT_JS;
 extern const std::string SHOWN_TEXT_JS;
 /// [name] for a control that shows an icon and no words, else null.
 extern const std::string ICON_NAME_JS;
+extern const std::string CHECKED_STATE_JS;
 /// "x,y,width,height" of an element's own words when smaller than its box, else null.
 extern const std::string TEXT_BOX_JS;
 extern const std::string SIBLING_LABEL_JS;

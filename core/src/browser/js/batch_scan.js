@@ -380,7 +380,7 @@ parts => {
     if (!b || b[2] <= 0 || b[3] <= 0) continue;
     if (!v && !attr(el, 'aria-label') && !attr(el, 'title')) continue;
     out.i.push([v, e, tag, text, value, b, attrsOf(el, parts.captured), dataAttrs(el), xpathOf(el),
-      labelled.has(tag) ? labelFacts(el) : null, parts.iconName(el)]);
+      labelled.has(tag) ? labelFacts(el) : null, parts.iconName(el), parts.checkedState(el)]);
   }
   for (const el of queryAll(parts.custom)) {
     const b = boxOf(el);

@@ -28,29 +28,9 @@
   const view = () => [scrollX, scrollY, innerWidth, innerHeight, devicePixelRatio].join();
   const viewAtStart = view();
 
-  // Toggling a check box or radio button changes no record unless a style
-  // rule reads form state; every other input may (a drop-down shows its choice).
-  let formStateStyles = null;
-  const readsFormState = () => {
-    if (formStateStyles === null) {
-      formStateStyles = false;
-      for (const sheet of document.styleSheets) {
-        try {
-          for (const rule of sheet.cssRules)
-            if (/:(checked|indeterminate|invalid|valid|user-invalid|user-valid|default)/.test(rule.cssText))
-              formStateStyles = true;
-        } catch (e) {
-          formStateStyles = true;  // a style sheet we may not read
-        }
-      }
-    }
-    return formStateStyles;
-  };
-  const formChange = event => {
-    const t = event.target;
-    const toggle = t && t.tagName === 'INPUT' && (t.type === 'checkbox' || t.type === 'radio');
-    if (!toggle || readsFormState()) changed = true;
-  };
+  // Every input may change a record: a drop-down shows its choice, a check
+  // box records whether it is ticked.
+  const formChange = change;
   const events = ['scroll', 'resize', 'mouseover', 'mouseout', 'focusin', 'focusout', 'load', 'error', 'toggle',
     'transitionrun', 'transitionend', 'animationstart', 'animationend', 'fullscreenchange', 'pageshow'];
   for (const name of events) window.addEventListener(name, change, {capture: true, passive: true});
