@@ -35,16 +35,28 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+def _serve_pages(host):
+    handler = functools.partial(_QuietHandler, directory=str(PAGES))
+    httpd = http.server.ThreadingHTTPServer((host, 0), handler)
+    thread = threading.Thread(target=httpd.serve_forever, daemon=True)
+    thread.start()
+    yield f"http://{host}:{httpd.server_address[1]}"
+    httpd.shutdown()
+    httpd.server_close()
+
+
 @pytest.fixture(scope="session")
 def server():
     """Base address of a loopback HTTP server serving tests/pages."""
-    handler = functools.partial(_QuietHandler, directory=str(PAGES))
-    httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    thread = threading.Thread(target=httpd.serve_forever, daemon=True)
-    thread.start()
-    yield f"http://127.0.0.1:{httpd.server_address[1]}"
-    httpd.shutdown()
-    httpd.server_close()
+    yield from _serve_pages("127.0.0.1")
+
+
+@pytest.fixture(scope="session")
+def other_site():
+    """A second loopback server over tests/pages, on another address and
+    port: another site to `server`'s pages, so Chromium runs its frames in a
+    process of their own."""
+    yield from _serve_pages("127.0.0.2")
 
 
 @pytest.fixture(scope="session")

@@ -245,10 +245,15 @@ def test_custom_input_seen_once(open_page):
 
 # ---- robustness ---------------------------------------------------------------
 
-def test_frames_are_not_scanned(scan):
+def test_frame_content_follows_the_top_page_and_names_its_frame(scan):
     elements, texts = scan("scanner/frames.html")
-    assert [e["text"] for e in elements] == ["Outside"]
-    assert [t["text"] for t in texts] == ["Outside"]
+    frame = "/html[1]/body[1]/iframe[1]"
+    assert [(e["text"], e["attributes"].get("_frame")) for e in elements] == [
+        ("Outside", None), ("Inside", frame), ("Framed field", frame), ("Framed pointer", frame)]
+    assert [(t["text"], t["attributes"].get("_frame")) for t in texts] == [
+        ("Outside", None), ("Inside", frame), ("Framed pointer", frame), ("Framed text", frame),
+        ("Framed field", frame)]
+    assert elements[1]["xpath"] == frame + "/html[1]/body[1]/button[1]"
 
 
 def test_failing_pointer_script_keeps_other_groups(scan):

@@ -46,6 +46,19 @@ def test_batched_scan_of_each_test_page(open_page, name):
     assert elements or texts
 
 
+@pytest.mark.parametrize("bank_site", ["same", "other"])
+def test_batched_scan_of_nested_frames(page, server, other_site, bank_site):
+    bank = (other_site if bank_site == "other" else server) + "/frames/bank.html"
+    page.goto(f"{server}/frames/form.html?nested={bank}")
+    elements, texts = compare(page)
+    assert {e["attributes"].get("_frame") for e in elements + texts} == {
+        None, "/html[1]/body[1]/iframe[1]", "/html[1]/body[1]/iframe[1] >> /html[1]/body[1]/iframe[1]"}
+    # Scrolled inside the frame, part of it leaves the frame's view.
+    page.main_frame.child_frames[0].evaluate("() => scrollTo(0, 100)")
+    elements, _ = compare(page)
+    assert {e["is_visible"] for e in elements if e["attributes"].get("_frame")} == {True, False}
+
+
 @pytest.mark.parametrize("name", ["filters", "icons", "headings"])
 def test_batched_scan_of_realistic_pages(open_page, name):
     compare(open_page(f"realistic/{name}.html"))
@@ -165,7 +178,22 @@ def test_batched_scan_makes_one_browser_call(open_page):
             return getattr(page, name)
 
     PageScanner(Counting(), batched=True).extract_interactable_elements()
-    assert calls == ["evaluate"]
+    # main_frame is the driver client's own record of the frames: no browser call.
+    assert [c for c in calls if c != "main_frame"] == ["evaluate"]
+
+
+def test_batched_scan_makes_one_in_page_call_per_frame(page, server, other_site, monkeypatch):
+    from playwright.sync_api import ElementHandle, Frame, Page
+
+    page.goto(f"{server}/frames/form.html?nested={other_site}/frames/bank.html")
+    calls = []
+    for kind in (Page, Frame, ElementHandle):
+        def counted(self, *args, _real=kind.evaluate, _kind=kind.__name__, **kwargs):
+            calls.append(_kind)
+            return _real(self, *args, **kwargs)
+        monkeypatch.setattr(kind, "evaluate", counted)
+    PageScanner(page, batched=True).extract_interactable_elements()
+    assert calls == ["Page", "Frame", "Frame"]
 
 
 def test_scan_mode_setting(open_page, monkeypatch):
@@ -180,7 +208,7 @@ def test_scan_mode_setting(open_page, monkeypatch):
     monkeypatch.delenv("VANTLE_SCAN_MODE", raising=False)
     assert settings.SCAN_MODE == "batched"
     batched = page_scanner.scan_page(Counting())
-    assert calls == ["evaluate"]
+    assert [c for c in calls if c != "main_frame"] == ["evaluate"]
     monkeypatch.setenv("VANTLE_SCAN_MODE", "per-element")
     calls.clear()
     assert_same_records(batched, page_scanner.scan_page(Counting()))

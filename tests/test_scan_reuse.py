@@ -161,3 +161,46 @@ def test_an_agent_step_that_changes_nothing_leaves_the_scan_reusable(page, tmp_p
         agent.run('click "Products"')  # moves the pointer onto a menu that opens on hover
         assert not same_as_fresh(memo, agent.page)
         agent.run('click "Laptops"')
+
+
+def framed(page, depth):
+    frame = page.main_frame
+    for _ in range(depth):
+        frame = frame.child_frames[0]
+    return frame
+
+
+FRAME_CHANGES = {
+    "text in the frame": lambda p: framed(p, 1).evaluate("document.getElementById('status').textContent = 'paid'"),
+    "text in the nested frame": lambda p: framed(p, 2).evaluate(
+        "document.getElementById('verdict').textContent = 'Confirmed'"),
+    "scroll in the frame": lambda p: framed(p, 1).evaluate("scrollTo(0, 100)"),
+    "frame navigates": lambda p: framed(p, 2).goto(framed(p, 2).url.replace("bank.html", "pay.html")),
+    "frame resized": lambda p: p.evaluate("document.getElementById('pay').style.height = '200px'"),
+}
+
+
+@pytest.mark.parametrize("change", sorted(FRAME_CHANGES))
+def test_a_change_inside_a_frame_is_never_missed(page, server, other_site, change):
+    page.goto(f"{server}/frames/form.html?nested={other_site}/frames/bank.html")
+    page.mouse.move(1200, 700)
+    memo = _ScanMemo()
+    same_as_fresh(memo, page)
+    assert same_as_fresh(memo, page), "an unchanged page with frames is read again"
+    FRAME_CHANGES[change](page)
+    assert not same_as_fresh(memo, page)
+    assert same_as_fresh(memo, page)
+
+
+def test_a_frame_added_to_a_watched_page_is_read(page):
+    page.set_content(PAGE % "")
+    memo = _ScanMemo()
+    same_as_fresh(memo, page)
+    page.evaluate("""() => new Promise(done => {
+        const frame = document.createElement('iframe');
+        frame.srcdoc = '<button>Late arrival</button>';
+        frame.onload = done;
+        document.body.prepend(frame);
+    })""")
+    assert not same_as_fresh(memo, page)
+    assert "Late arrival" in [e["text"] for e in memo.scan(page)[0]]

@@ -8,6 +8,11 @@ namespace {
 
 nb::object to_python(const browser::Arg& arg) {
   if (const auto* remote = std::get_if<browser::RemotePtr>(&arg)) return unwrap(*remote);
+  if (const auto* remotes = std::get_if<std::vector<browser::RemotePtr>>(&arg)) {
+    nb::list items;
+    for (const auto& r : *remotes) items.append(unwrap(r));
+    return std::move(items);
+  }
   return from_json(std::get<browser::Json>(arg));
 }
 

@@ -2,6 +2,7 @@
 // keyboard actions built on that.
 
 #include "vantle/browser/actions.h"
+#include "vantle/browser/frames.h"
 #include "vantle/text/text.h"
 
 namespace vantle::browser {
@@ -108,6 +109,18 @@ Actions::Actions(RemotePtr page, RemotePtr browser_manager)
 
 Actions::Actions(RemotePtr page, DialogSourcePtr dialogs) : page_(std::move(page)), dialogs_(std::move(dialogs)) {}
 
+// Selectors run in the element's own document: the page's, or the frame's
+// reached through the iframes that lead to it.
+RemotePtr Actions::scope(const Json& element) const {
+  RemotePtr in = page_;
+  for (const std::string& frame : frame_chain(element)) in = in->call("frame_locator", {Json("xpath=" + frame)});
+  return in;
+}
+
+RemotePtr Actions::at_path(const Json& element) const {
+  return scope(element)->call("locator", {Json("xpath=" + own_path(element))});
+}
+
 Point Actions::centre(const Json& element) const {
   require_record(element, "element");
   const Json& bb = record_field(element, "bounding_box");
@@ -120,7 +133,8 @@ RemotePtr Actions::build_locator(const Json& element) const {
   const Json& attrs = record_field(element, "attributes");
   const std::string tag = text_field(element, "tag");
   const std::string text = text::strip(text_field(element, "text"));
-  auto locate = [this](const std::string& selector) { return page_->call("locator", {Json(selector)}); };
+  RemotePtr in = scope(element);
+  auto locate = [&in](const std::string& selector) { return in->call("locator", {Json(selector)}); };
 
   // An id is a CSS identifier: unescaped, "a b" or "user.name" would select
   // some other element and "1st" no element at all.
@@ -136,14 +150,20 @@ RemotePtr Actions::build_locator(const Json& element) const {
 }
 
 RemotePtr Actions::element_handle(const Json& element) const {
-  if (RemotePtr locator = build_locator(element)) {
+  auto handle_of = [](const RemotePtr& locator) -> RemotePtr {
     try {
       return locator->attr("first")->call("element_handle", {}, {{"timeout", Json(HANDLE_TIMEOUT_MS)}});
     } catch (...) {
       rethrow_interrupt();
-      // Not there (any more) by its attributes: look at the scan-time point.
+      return nullptr;
     }
-  }
+  };
+  if (RemotePtr locator = build_locator(element))
+    if (RemotePtr handle = handle_of(locator)) return handle;
+  // Not there (any more) by its attributes. The point of the top page at the
+  // scan-time centre holds the frame, not the element inside it: a frame's
+  // element is looked for by its path instead.
+  if (!frame_chain(element).empty()) return handle_of(at_path(element));
   const Point at = centre(element);
   RemotePtr found = page_->call("evaluate_handle", {Json(POINT_JS), Json::array({at.x, at.y})})->call("as_element");
   return found && !found->is_null() ? found : nullptr;
@@ -225,7 +245,8 @@ std::string Actions::pointer(const Json& element, const Press& how, bool* driver
   auto followed = [&] {
     if (driver_followed) *driver_followed = std::string_view(how.method) == "click";
   };
-  const std::string xpath = text_field(element, "xpath");
+  const std::string xpath = own_path(element);
+  const bool framed = !frame_chain(element).empty();
   // A click that opens a native dialog the browser manager keeps pending has
   // landed, but the browser answers nothing until the dialog is handled: the
   // click times out, and a further attempt would click again or, through the
@@ -235,12 +256,12 @@ std::string Actions::pointer(const Json& element, const Press& how, bool* driver
   std::exception_ptr last;
   std::string text;
   if (!xpath.empty() && (attempt(last, [&] {
-                           RemotePtr at_path = page_->call("locator", {Json("xpath=" + xpath)});
-                           if (auto ready = scrolled_text(xpath)) {
+                           RemotePtr at = at_path(element);
+                           if (auto ready = framed ? std::nullopt : scrolled_text(xpath)) {
                              text = *ready;
-                             press(at_path, how);
+                             press(at, how);
                            } else {
-                             click_through(at_path, how, text);
+                             click_through(at, how, text);
                            }
                            followed();
                          }) || landed()))
@@ -278,10 +299,9 @@ void Actions::type_through(const RemotePtr& locator, std::string_view text) cons
 
 void Actions::type_text(const Json& element, std::string_view text) const {
   require_record(element, "element");
-  const std::string xpath = text_field(element, "xpath");
+  const std::string xpath = own_path(element);
   std::exception_ptr last;
-  if (!xpath.empty() &&
-      attempt(last, [&] { type_through(page_->call("locator", {Json("xpath=" + xpath)}), text); }))
+  if (!xpath.empty() && attempt(last, [&] { type_through(at_path(element), text); }))
     return;
   RemotePtr locator;
   if (attempt(last, [&] { locator = build_locator(element); }) && locator &&
@@ -300,9 +320,9 @@ void Actions::type_text(const Json& element, std::string_view text) const {
 void Actions::on_element(const Json& element, const char* what,
                          const std::function<void(const RemotePtr&)>& act) const {
   require_record(element, "element");
-  const std::string xpath = text_field(element, "xpath");
+  const std::string xpath = own_path(element);
   std::exception_ptr last;
-  if (!xpath.empty() && attempt(last, [&] { act(page_->call("locator", {Json("xpath=" + xpath)})); })) return;
+  if (!xpath.empty() && attempt(last, [&] { act(at_path(element)); })) return;
   RemotePtr locator;
   if (attempt(last, [&] { locator = build_locator(element); }) && locator && attempt(last, [&] { act(locator); }))
     return;

@@ -46,14 +46,15 @@ std::string Actions::select_native(const Json& element, std::string_view value) 
   const std::string id = records::text_at(attrs, "id");
   const std::string name = records::text_at(attrs, "name");
   RemotePtr locator;
+  RemotePtr in = scope(element);
   // Escaped for the same reason as in build_locator: the id must select
   // exactly its own element.
   if (!id.empty())
-    locator = page_->call("locator", {Json("#" + css_escape(id))});
+    locator = in->call("locator", {Json("#" + css_escape(id))});
   else if (!name.empty())
-    locator = page_->call("locator", {Json("select[name='" + name + "']")});
+    locator = in->call("locator", {Json("select[name='" + name + "']")});
   else
-    locator = page_->call("locator", {Json("select")})->call("nth", {Json(0)});
+    locator = in->call("locator", {Json("select")})->call("nth", {Json(0)});
   locator->call("scroll_into_view_if_needed");
   locator->call("select_option", {}, {{"label", Json(std::string(value))}});
   return trimmed(locator->call_value("evaluate", {Json(SELECTED_LABEL_JS)}));
@@ -65,7 +66,7 @@ std::string Actions::select_custom(const Json& element, std::string_view value) 
   page_->call("wait_for_timeout", {Json(OPEN_PAUSE_MS)});
   for (const OptionSelector& selector : OPTION_SELECTORS) {
     try {
-      RemotePtr option = page_->call("locator", {Json(selector.with(value))})->attr("first");
+      RemotePtr option = scope(element)->call("locator", {Json(selector.with(value))})->attr("first");
       option->call("wait_for", {}, {{"state", Json("visible")}, {"timeout", Json(OPTION_TIMEOUT_MS)}});
       option->call("click");
       return std::string(value);
@@ -105,7 +106,8 @@ std::string Actions::extract_text(const Json& element) const {
   RemotePtr handle = element_handle(element);
   if (!handle) throw ActionError("No element to read text from at the scanned position.");
   const std::string tag = records::text_at(element, "tag");
-  if (tag == "select") return trimmed(page_->call_value("evaluate", {Json(SELECT_TEXT_JS), handle}));
+  // The handle belongs to its own frame's document: evaluated there.
+  if (tag == "select") return trimmed(handle->call_value("evaluate", {Json(SELECT_TEXT_JS)}));
   if (tag == "input" || tag == "textarea") return trimmed(handle->call_value("input_value"));
   return trimmed(handle->call_value("inner_text"));
 }

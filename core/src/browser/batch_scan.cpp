@@ -1,6 +1,7 @@
 // The batched scan: one in-page call gathers the facts, and the records are
 // built here by the same rules as the element-by-element scan.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <unordered_set>
@@ -109,11 +110,67 @@ Json text_candidates(const Json& facts) {
 
 }  // namespace
 
-ScanResult PageScanner::batched_scan() {
-  return records_of(text_of(page_->call_value("evaluate", {Json(batch_scan_script())})));
+ScanResult PageScanner::batched_scan(const std::vector<ChildFrame>& children, Json& geometry) {
+  ScanResult result;
+  if (memo_) {
+    result = remembered_scan(children, geometry);
+  } else if (children.empty()) {
+    result = records_from(text_of(page_->call_value("evaluate", {Json(batch_scan_script())})));
+  } else {
+    // The frames' geometry comes in the same call as the records.
+    std::vector<RemotePtr> owners;
+    for (const ChildFrame& child : children) owners.push_back(child.owner);
+    std::string answer = text_of(page_->call_value("evaluate", {Json(framed_scan_script()), owners}));
+    std::size_t newline = answer.find('\n');
+    if (newline == std::string::npos) throw std::runtime_error("the page's scan returned no records");
+    geometry = Json::parse(answer.substr(0, newline));
+    result = records_from(std::string_view(answer).substr(newline + 1));
+  }
+  if (view_) {
+    shift_records(result.elements, *view_);
+    shift_records(result.text_elements, *view_);
+  }
+  return result;
+}
+
+// One document of a page with frames, read afresh only when its own watch
+// saw a change; the frames' geometry is read every time.
+ScanResult PageScanner::remembered_scan(const std::vector<ChildFrame>& children, Json& geometry) {
+  auto doc = std::find_if(memo_->documents.begin(), memo_->documents.end(),
+                          [&](const ScanMemo::Document& d) { return d.target->same(*page_); });
+  if (doc == memo_->documents.end()) doc = memo_->documents.insert(memo_->documents.end(), {page_, "", {}, false});
+  doc->seen = true;
+  std::vector<RemotePtr> owners;
+  for (const ChildFrame& child : children) owners.push_back(child.owner);
+  Json since = doc->watch.empty() ? Json(nullptr) : Json(doc->watch);
+  std::string answer =
+      text_of(page_->call_value("evaluate", {Json(framed_watch_script(memo_->key, since)), owners}));
+  if (!answer.empty() && answer.front() == '+') {
+    memo_->opened = true;
+    answer.erase(0, 1);
+  }
+  std::size_t newline = answer.find('\n');
+  if (newline == std::string::npos) throw std::runtime_error("the page's scan returned no records");
+  geometry = Json::parse(answer.substr(0, newline));
+  std::string_view rest = std::string_view(answer).substr(newline + 1);
+  if (rest.empty() && !doc->watch.empty()) return doc->records;
+  // Forget the old records first: if these cannot be read, nothing stale is left to reuse.
+  doc->watch.clear();
+  newline = rest.find('\n');
+  if (newline == std::string::npos) throw std::runtime_error("the page's scan returned no records");
+  doc->records = records_from(rest.substr(newline + 1));
+  doc->watch = std::string(rest.substr(0, newline));
+  ++memo_->documents_read;
+  return doc->records;
 }
 
 ScanResult PageScanner::records_of(std::string_view facts_json) {
+  ScanResult result = records_from(facts_json);
+  save_snapshot(result.elements, result.text_elements);
+  return result;
+}
+
+ScanResult PageScanner::records_from(std::string_view facts_json) {
   Json facts = Json::parse(facts_json.begin(), facts_json.end());
   ScanResult result;
   for (const Json& f : facts.at("i")) result.elements.push_back(interactable(f));
@@ -121,13 +178,47 @@ ScanResult PageScanner::records_of(std::string_view facts_json) {
   for (auto& el : pointer_records(facts.at("p"))) result.elements.push_back(std::move(el));
   assign_spatial_labels(result.elements, label_candidates(facts.at("l")));
   result.text_elements = dedup_text_elements(text_candidates(facts.at("t")));
-  save_snapshot(result.elements, result.text_elements);
   return result;
 }
 
 }  // namespace vantle::browser
 
 namespace vantle::browser {
+
+namespace {
+
+bool has_frames(const RemotePtr& page) {
+  try {
+    return !page->attr("main_frame")->attr("child_frames")->items().empty();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// Each document of the page keeps its own watch (the page's own watch alone
+// cannot vouch for its frames).
+ScanResult scan_with_frames(PageScanner& scanner, ScanMemo& memo) {
+  memo.watch.clear();
+  memo.opened = false;
+  for (auto& doc : memo.documents) doc.seen = false;
+  const std::size_t read_before = memo.documents_read;
+  scanner.remember_in(&memo);
+  ScanResult result;
+  try {
+    result = scanner.extract_interactable_elements();
+  } catch (...) {
+    memo.documents.clear();
+    throw;
+  }
+  // Frames gone since the last scan leave their records behind.
+  memo.documents.erase(std::remove_if(memo.documents.begin(), memo.documents.end(),
+                                      [](const ScanMemo::Document& d) { return !d.seen; }),
+                       memo.documents.end());
+  if (memo.documents_read == read_before) ++memo.reused;
+  return result;
+}
+
+}  // namespace
 
 // Each memo keeps its own watch, so that two scanners of one page never
 // take each other's watch for a change. Every extension module holds its own
@@ -145,8 +236,11 @@ ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks, ScanMemo& me
   ++memo.scans;
   if (s.mode != ScanMode::batched) {
     memo.watch.clear();
+    memo.documents.clear();
     return scanner.extract_interactable_elements();
   }
+  if (has_frames(page)) return scan_with_frames(scanner, memo);
+  memo.documents.clear();
   Json since = memo.watch.empty() ? Json(nullptr) : Json(memo.watch);
   std::string answer = detail::text_of(page->call_value("evaluate", {Json(watched_scan_script()), Json::array({memo.key, since})}));
   memo.opened = !answer.empty() && answer.front() == '+';

@@ -48,7 +48,10 @@ const std::string& watched_scan_script() {
       std::string("([key, since]) => {\n  const opened = window.__vantleOpened ? '+' : '';\n  (") + js::open_watch +
       ")();\n  window.__vantleOpened = false;\n  const watch = window[key];\n"
       "  if (since && watch && watch.id === since && watch.unchanged()) return opened;\n"
-      "  const id = (" + js::scan_watch + ")(key);\n  return opened + id + '\\n' + (" + batch_scan_script() +
+      "  // Frames are watched each in its own document: with any here, install no watch.\n"
+      "  if (window.frames.length && watch) { watch.stop(); delete window[key]; }\n"
+      "  const id = window.frames.length ? '' : (" + js::scan_watch + ")(key);\n"
+      "  return opened + id + '\\n' + (" + batch_scan_script() +
       ")();\n}";
   return script;
 }

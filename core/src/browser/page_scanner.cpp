@@ -40,20 +40,64 @@ void merge_data_attributes(const RemotePtr& handle, Json& attrs) {
 }  // namespace
 
 PageScanner::PageScanner(RemotePtr page, ScanHooks hooks, bool batched)
-    : page_(std::move(page)), hooks_(std::move(hooks)), batched_(batched) {}
+    : PageScanner(std::move(page), std::move(hooks), batched, nullptr) {}
+
+PageScanner::PageScanner(RemotePtr frame, ScanHooks hooks, bool batched, std::shared_ptr<const FrameView> view)
+    : page_(std::move(frame)), hooks_(std::move(hooks)), batched_(batched), view_(std::move(view)) {}
 
 ScanSettings PageScanner::settings() const { return hooks_.settings ? hooks_.settings() : ScanSettings{}; }
 
 ScanResult PageScanner::extract_interactable_elements() {
-  if (batched_) return batched_scan();
+  ScanResult result = scan_frames();
+  save_snapshot(result.elements, result.text_elements);
+  return result;
+}
+
+// This document's records, then those of each frame it embeds, depth first.
+ScanResult PageScanner::scan_frames() {
+  const std::vector<ChildFrame> children = child_frames(page_, !view_);
+  Json geometry = Json::array();
+  ScanResult result = batched_ ? batched_scan(children, geometry) : document_scan(children, geometry);
+  if (view_) place_records(result, *view_);
+  const FrameView here = view_ ? *view_ : FrameView{};
+  for (std::size_t i = 0; i < children.size() && i < geometry.size(); ++i) {
+    auto view = child_view(here, geometry[i]);
+    if (!view) continue;
+    PageScanner inner(children[i].frame, hooks_, batched_, std::make_shared<const FrameView>(std::move(*view)));
+    inner.memo_ = memo_;
+    try {
+      ScanResult part = inner.scan_frames();
+      for (auto& el : part.elements) result.elements.push_back(std::move(el));
+      for (auto& t : part.text_elements) result.text_elements.push_back(std::move(t));
+    } catch (const std::exception&) {
+      // The frame navigated or went away while read: it shows nothing yet.
+    }
+  }
+  return result;
+}
+
+ScanResult PageScanner::document_scan(const std::vector<ChildFrame>& children, Json& geometry) {
   ScanResult result;
   result.elements = interactable_group();
   for (auto& el : extract_custom_inputs()) result.elements.push_back(std::move(el));
   for (auto& el : extract_cursor_pointer_elements()) result.elements.push_back(std::move(el));
   assign_spatial_labels(result.elements, collect_label_candidates());
   result.text_elements = extract_text_elements();
-  save_snapshot(result.elements, result.text_elements);
+  for (const ChildFrame& child : children) {
+    try {
+      geometry.push_back(evaluate(child.owner, FRAME_BOX_JS));
+    } catch (const std::exception&) {
+      geometry.push_back(nullptr);
+    }
+  }
   return result;
+}
+
+Json PageScanner::box_of_handle(const RemotePtr& handle) {
+  if (!view_) return handle->call_value("bounding_box");
+  Json box = evaluate(handle, ELEMENT_BOX_JS);
+  shift_box(box, *view_);
+  return box;
 }
 
 Json PageScanner::interactable_group() {
@@ -74,7 +118,7 @@ std::optional<Json> PageScanner::interactable_record(const RemotePtr& handle) {
   std::string tag = text_of(evaluate(handle, TAG_JS));
   std::string text = trimmed(evaluate(handle, SHOWN_TEXT_JS));
   if (text.empty()) text = trimmed(attribute(handle, "value"));
-  Json box = handle->call_value("bounding_box");
+  Json box = box_of_handle(handle);
   if (empty_box(box)) return std::nullopt;
   if (!visible && text_of(attribute(handle, "aria-label")).empty() && text_of(attribute(handle, "title")).empty())
     return std::nullopt;
@@ -106,7 +150,7 @@ std::optional<Json> PageScanner::custom_input_record(const RemotePtr& handle, st
   std::string tag = text_of(evaluate(handle, TAG_JS));
   std::string classes = text_of(attribute(handle, "class"));
   if (!is_custom_input(tag, classes)) return std::nullopt;
-  Json box = handle->call_value("bounding_box");
+  Json box = box_of_handle(handle);
   if (empty_box(box)) return std::nullopt;
   if (!truthy(handle->call_value("is_visible"))) return std::nullopt;
   std::string xpath = text_of(evaluate(handle, XPATH_JS));
@@ -125,7 +169,9 @@ Json PageScanner::extract_cursor_pointer_elements() {
   } catch (const std::exception&) {
     return Json::array();
   }
-  return pointer_records(raw);
+  Json records = pointer_records(raw);
+  if (view_) shift_records(records, *view_);
+  return records;
 }
 
 std::string PageScanner::get_field_label(const RemotePtr& handle) {
@@ -155,7 +201,7 @@ Json PageScanner::collect_label_candidates() {
     try {
       if (!truthy(handle->call_value("is_visible"))) continue;
       std::string text = trimmed(evaluate(handle, SHOWN_TEXT_JS));
-      Json box = handle->call_value("bounding_box");
+      Json box = box_of_handle(handle);
       if (text.empty() || box.is_null() || text::decode(text).size() > MAX_LABEL_TEXT) continue;
       if (box_of(box).height > MAX_LABEL_HEIGHT) continue;
       if (!seen.insert(text).second) continue;
@@ -184,13 +230,14 @@ std::optional<Json> PageScanner::text_record(const RemotePtr& handle) {
   if (!truthy(handle->call_value("is_visible"))) return std::nullopt;
   std::string text = trimmed(evaluate(handle, SHOWN_TEXT_JS));
   if (text.empty()) return std::nullopt;
-  Json box = handle->call_value("bounding_box");
+  Json box = box_of_handle(handle);
   if (box.is_null()) return std::nullopt;
   std::string tag = text_of(evaluate(handle, TAG_JS));
   std::string xpath = text_of(evaluate(handle, XPATH_JS));
   Json attrs = read_attributes(handle, TEXT_ATTRIBUTES);
   merge_data_attributes(handle, attrs);
   mark_text_box(attrs, evaluate(handle, TEXT_BOX_JS));
+  if (view_) shift_text_box(attrs, *view_);
   bool direct = truthy(evaluate(handle, DIRECT_TEXT_JS));
   return text_element(tag, text, direct, std::move(attrs), std::move(box), xpath);
 }

@@ -125,6 +125,11 @@ class Actions {
   /// A live element handle through the locator, else the element at the
   /// scan-time centre point; null when there is none.
   RemotePtr element_handle(const Json& element) const;
+  /// What finds the element's document: the page, or for an element inside
+  /// embedded frames (frames.h) the frame locator of its frame.
+  RemotePtr scope(const Json& element) const;
+  /// A locator of the element by its own path in its document.
+  RemotePtr at_path(const Json& element) const;
   /// The centre of the scan-time bounding box (0 for missing numbers).
   Point centre(const Json& element) const;
 

@@ -12,6 +12,7 @@
 /// element) from the configured scan mode.
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -145,10 +146,17 @@ struct ScanResult {
   Json text_elements = Json::array();
 };
 
+namespace detail {
+struct FrameView;
+struct ChildFrame;
+}  // namespace detail
+struct ScanMemo;
+
 class PageScanner {
  public:
   explicit PageScanner(RemotePtr page, ScanHooks hooks = {}, bool batched = false);
 
+  /// Scans the page and every frame embedded in it (see frames.h).
   ScanResult extract_interactable_elements();
   Json extract_custom_inputs();
   Json extract_cursor_pointer_elements();
@@ -160,6 +168,9 @@ class PageScanner {
   ScanResult records_of(std::string_view facts_json);
 
   const RemotePtr& page() const { return page_; }
+  /// With a memo, batched scans of a page with frames read again only the
+  /// documents that changed since the memo's last scan (see ScanMemo).
+  void remember_in(ScanMemo* memo) { memo_ = memo; }
 
  private:
   Json interactable_group();
@@ -167,11 +178,21 @@ class PageScanner {
   std::optional<Json> custom_input_record(const RemotePtr& handle, std::unordered_set<std::string>& seen);
   std::optional<Json> text_record(const RemotePtr& handle);
   ScanSettings settings() const;
-  ScanResult batched_scan();
+  ScanResult batched_scan(const std::vector<detail::ChildFrame>& children, Json& geometry);
+  ScanResult document_scan(const std::vector<detail::ChildFrame>& children, Json& geometry);
+  ScanResult records_from(std::string_view facts_json);
+  ScanResult scan_frames();
+  Json box_of_handle(const RemotePtr& handle);
+
+  ScanResult remembered_scan(const std::vector<detail::ChildFrame>& children, Json& geometry);
+
+  PageScanner(RemotePtr frame, ScanHooks hooks, bool batched, std::shared_ptr<const detail::FrameView> view);
 
   RemotePtr page_;
   ScanHooks hooks_;
   bool batched_;
+  std::shared_ptr<const detail::FrameView> view_;  // null: the top page
+  ScanMemo* memo_ = nullptr;                        // set: documents that did not change are not read again
 };
 
 /// Scans the page in the configured mode (ScanSettings::mode).
@@ -185,8 +206,20 @@ struct ScanMemo {
   std::string watch;  // empty: nothing to reuse
   ScanResult last;
   std::size_t scans = 0;   // scans asked for
-  std::size_t reused = 0;  // of which answered from `last`
+  std::size_t reused = 0;  // of which answered from `last`, or wholly from `documents`
   bool opened = false;     // the page asked for a new page since the scan before
+
+  /// On a page with embedded frames each document (the page's and each
+  /// frame's) keeps a watch of its own, and its last records in its own
+  /// coordinates: a scan reads afresh only the documents that changed.
+  struct Document {
+    RemotePtr target;  // the page or frame object
+    std::string watch;
+    ScanResult records;
+    bool seen = false;  // read in the scan under way
+  };
+  std::vector<Document> documents;
+  std::size_t documents_read = 0;  // documents read afresh, over all scans
 };
 
 /// As scan_page, but a batched scan first asks the page, in the same call,

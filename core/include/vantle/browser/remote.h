@@ -42,8 +42,9 @@ inline void rethrow_interrupt() {
 class Remote;
 using RemotePtr = std::shared_ptr<Remote>;
 
-/// An argument to a remote call: plain data, or another remote object.
-using Arg = std::variant<Json, RemotePtr>;
+/// An argument to a remote call: plain data, another remote object, or a
+/// list of remote objects.
+using Arg = std::variant<Json, RemotePtr, std::vector<RemotePtr>>;
 using Args = std::vector<Arg>;
 using Kwargs = std::vector<std::pair<std::string, Arg>>;
 
