@@ -47,9 +47,10 @@ records::Elements scan_records(const Json& records, unsigned keys) {
 Json resolve_direct(const Json& record, const PageScan& scan) {
   direct::Inputs needs = direct::inputs_for(text::decode(records::text_at(record, "action")));
   direct::Instruction in = records::step_from_json(record, needs.value, needs.ordinal);
-  records::Elements dom = needs.dom_elements ? scan_records(scan.elements, needs.dom_keys) : records::Elements{};
-  records::Elements texts =
-      needs.text_elements ? scan_records(scan.text_elements, needs.text_keys) : records::Elements{};
+  // Every key is read: the scan's records are whole, and a reader that
+  // learns a new key needs no change here.
+  records::Elements dom = needs.dom_elements ? scan_records(scan.elements) : records::Elements{};
+  records::Elements texts = needs.text_elements ? scan_records(scan.text_elements) : records::Elements{};
   return records::to_json(direct::resolve(in, dom, texts));
 }
 

@@ -153,7 +153,8 @@ Inputs inputs_for(std::u32string_view action) {
   Inputs in;
   if (action == U"verify_spatial_text" || action == U"extract_text_spatial") {
     in.value = action == U"verify_spatial_text";
-    in.text_keys = KEY_TAG | KEY_TEXT | KEY_XPATH | KEY_BOUNDING_BOX;
+    // A text's attributes hold the extent of its own words (_text_box).
+    in.text_keys = KEY_TAG | KEY_TEXT | KEY_XPATH | KEY_ATTRIBUTES | KEY_BOUNDING_BOX;
     in.dom_keys = KEY_TEXT | KEY_XPATH | KEY_ATTRIBUTES | KEY_BOUNDING_BOX;
   } else if (action == U"find_text" || action == U"find_exact_text") {
     in.text_keys = KEY_TEXT;
