@@ -14,7 +14,8 @@ SUPPORTED = (
     "'extract_text_spatial', 'find_text', 'find_exact_text', 'verify_present', 'verify_visible', "
     "'verify_enabled', 'verify_disabled', 'verify_text_present', 'verify_text_visible', "
     "'verify_spatial_text', 'accept_dialog', 'dismiss_dialog', 'verify_dialog', 'verify_not_present', "
-    "'verify_not_visible', 'verify_text_not_present', 'verify_text_not_visible', 'check', 'uncheck', 'clear', "
+    "'verify_not_visible', 'verify_text_not_present', 'verify_text_not_visible', 'verify_checked', "
+    "'verify_not_checked', 'check', 'uncheck', 'clear', "
     "'upload', 'double_click', 'right_click', 'drag', 'scroll_to', 'scroll_down', 'go_back', 'reload', "
     "'verify_url', 'verify_title', 'switch_tab', 'close_tab', 'verify_cell', 'extract_cell']"
 )
@@ -143,9 +144,10 @@ def test_error_type_is_a_value_error_of_this_module():
 
 
 def test_tables():
-    assert len(StepParser.SUPPORTED_ACTIONS) == 41
+    assert len(StepParser.SUPPORTED_ACTIONS) == 43
     assert list(StepParser._VERIFY_STATES) == [
-        "is present", "is visible", "is enabled", "is disabled", "is not present", "is not visible"]
+        "is present", "is visible", "is enabled", "is disabled", "is not present", "is not visible",
+        "is checked", "is not checked", "is unchecked"]
     assert StepParser._VERIFY_TEXT_STATES == {
         "is present": "verify_text_present", "is visible": "verify_text_visible",
         "is not present": "verify_text_not_present", "is not visible": "verify_text_not_visible"}
