@@ -209,3 +209,13 @@ def test_explain_reads_a_snapshot_with_frame_content(server, other_site, tmp_pat
                          capture_output=True, text=True)
     assert run.returncode == 0, run.stderr
     assert PAY + "/html[1]/body[1]/iframe[1]/html[1]/body[1]/button[1]" in run.stdout
+
+
+@pytest.mark.parametrize("site", ["same-site", "other-site"])
+def test_table_steps_read_rows_inside_a_frame(agent, server, other_site, site):
+    rows = (other_site if site == "other-site" else server) + "/frames/rows.html"
+    agent.run(f"navigate {server}/frames/ledger.html?rows={rows}")
+    assert agent.run('extract text in row "Order 7" under "Status"') == "Paid"
+    assert agent.run('verify text in row 2 under "Total" is $12.50') is True
+    agent.run('click "Open" in row "Order 8"')
+    assert text_in(agent.page, 1, "#said") == "opened order 8"

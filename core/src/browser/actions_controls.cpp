@@ -4,6 +4,7 @@
 #include "vantle/browser/actions.h"
 #include "vantle/text/text.h"
 #include "page_scripts.h"
+#include "scan_detail.h"
 
 namespace vantle::browser {
 
@@ -14,6 +15,33 @@ namespace {
 const char* const CAN_GO_BACK_JS = js::can_go_back;
 
 std::string text_of(const Json& value) { return value.is_string() ? value.get<std::string>() : std::string(); }
+
+void shift_if_box(Json& answer, const char* key, const detail::FrameView& view) {
+  if (answer.contains(key) && answer[key].is_object()) detail::shift_box(answer[key], view);
+}
+
+// Asks one document for the row, then each frame it embeds, depth first, as
+// the scan reads them: the first that has the row answers, its boxes moved
+// into the top page's coordinates like the scan's records.
+Json cell_in(const RemotePtr& target, bool is_page, const detail::FrameView& view, const Json& query) {
+  Json found = target->call_value("evaluate", {Json(js::table_cell), query});
+  if (found.is_object()) {
+    shift_if_box(found, "row", view);
+    shift_if_box(found, "cell", view);
+    return found;
+  }
+  for (const detail::ChildFrame& child : detail::child_frames(target, is_page)) {
+    try {
+      auto inner = detail::child_view(view, child.owner->call_value("evaluate", {Json(detail::FRAME_BOX_JS)}));
+      if (!inner) continue;
+      Json answer = cell_in(child.frame, false, *inner, query);
+      if (!answer.is_null()) return answer;
+    } catch (const std::exception&) {
+      // The frame navigated or went away while asked: it has no rows yet.
+    }
+  }
+  return nullptr;
+}
 
 }  // namespace
 
@@ -59,7 +87,7 @@ void Actions::go_back() const {
 void Actions::reload() const { page_->call("reload", {}, {{"wait_until", Json("load")}}); }
 
 Json Actions::find_cell(const Json& row, const Json& column) const {
-  return page_->call_value("evaluate", {Json(js::table_cell), Json{{"row", row}, {"column", column}}});
+  return cell_in(page_, true, detail::FrameView{}, Json{{"row", row}, {"column", column}});
 }
 
 std::string Actions::url() const { return text_of(page_->attr("url")->value()); }
