@@ -44,6 +44,17 @@ def test_a_pop_up_from_a_script_is_worked_in_and_left_when_it_closes_itself(agen
     assert len(agent.page.context.pages) == 1
 
 
+def test_the_page_that_opened_a_followed_tab_has_nothing_left_to_wait_for(agent):
+    first = agent.page
+    agent.run('click "Open help"')
+    agent.run("verify title is Help Center")
+    # Had the opener kept its note of the request, its next scan would wait
+    # for a page that is already here.
+    assert first.evaluate("window.__vantleOpened") is False
+    agent.run("close tab")
+    assert agent.run('verify text "Start page" is present') is True
+
+
 def test_close_tab_returns_to_the_tab_shown_before(agent):
     agent.run('click "Open help"')
     agent.run("verify title is Help Center")

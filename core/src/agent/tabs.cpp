@@ -7,6 +7,7 @@
 #include "vantle/agent/browser_manager.h"
 #include "vantle/agent/budgets.h"
 #include "vantle/text/text.h"
+#include "page_scripts.h"
 
 namespace vantle::agent {
 
@@ -24,6 +25,33 @@ std::u32string title_of(const RemotePtr& page) {
     return text::lower(text::strip(text::decode(title.is_string() ? title.get<std::string>() : "")));
   } catch (const std::exception&) {
     return {};  // a page still loading or just closed has no title to match
+  }
+}
+
+// A page that opened one now followed noted that it asked for it; that note is
+// spent, or the next scan of the opener would wait for a page already here.
+void spend_open_requests(const RemotePtr& page) {
+  std::vector<RemotePtr> frames;
+  try {
+    frames = page->attr("frames")->items();
+  } catch (const std::exception&) {
+    return;  // closed meanwhile
+  }
+  for (const RemotePtr& frame : frames) {
+    try {
+      frame->call("evaluate", {Json(browser::js::open_spent)});
+    } catch (const std::exception&) {
+      // a frame going away or loading has no note left to spend
+    }
+  }
+}
+
+RemotePtr opener_of(const RemotePtr& page) {
+  try {
+    RemotePtr opener = page->call("opener");
+    return opener && !opener->is_null() ? opener : nullptr;
+  } catch (const std::exception&) {
+    return nullptr;
   }
 }
 
@@ -68,6 +96,8 @@ bool BrowserManager::follow_new_pages() {
   known_.erase(std::remove_if(known_.begin(), known_.end(), [&](const RemotePtr& p) { return !among(open, p); }),
                known_.end());
   if (newest) {
+    spend_open_requests(page_);
+    if (RemotePtr opener = opener_of(newest); opener && !opener->same(*page_)) spend_open_requests(opener);
     show(newest);
   } else if (!among(open, page_)) {
     // The page closed itself (a pop-up done with its work): back to its opener.
