@@ -150,7 +150,8 @@ NB_MODULE(page_scanner, m) {
           },
           "page"_a, "Scan as scan_page does, reusing the last records when the page has not changed since.")
       .def_ro("scans", &br::ScanMemo::scans, "Scans asked for.")
-      .def_ro("reused", &br::ScanMemo::reused, "Scans answered from the last records.");
+      .def_ro("reused", &br::ScanMemo::reused, "Scans answered from the last records.")
+      .def_ro("ticks", &br::ScanMemo::ticks, "Scans that only mended the ticked state of boxes.");
 
   nb::class_<Scanner>(m, "PageScanner",
                       "Queries the page DOM and returns structured, interactable element descriptors.")

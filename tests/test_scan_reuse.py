@@ -98,7 +98,6 @@ CHANGES = {
     "viewport": lambda p: p.set_viewport_size({"width": 700, "height": 500}),
     "hover menu": lambda p: p.hover("text=Products"),
     "drop-down": lambda p: p.select_option("#s", "Chile"),
-    "check box": lambda p: p.evaluate("document.getElementById('c').click()"),
     "navigation": lambda p: p.goto(p.url),
 }
 
@@ -113,6 +112,53 @@ def test_a_change_that_can_alter_records_forces_a_fresh_scan(page, server, chang
     assert same_as_fresh(memo, page), "an unchanged page is scanned again"
     CHANGES[change](page)
     assert not same_as_fresh(memo, page)
+
+
+TICK_PAGE = """<!doctype html><html><head><style>%s</style></head><body>
+  <input type="checkbox" id="c"><label for="c">Gift wrap</label>
+  <input type="radio" name="ship" id="post" checked><label for="post">Post</label>
+  <input type="radio" name="ship" id="pick"><label for="pick">Pick up</label>
+  <div id="shadow"></div><p id="note">Wrapped</p>
+  <script>document.getElementById('shadow').attachShadow({mode: 'open'}).innerHTML =
+    '<input type="checkbox" id="inner">'</script>
+</body></html>"""
+
+TICKS = {
+    "check box": ("", "#c", True),
+    "radio button (its group changes too)": ("", "#pick", True),
+    "box read by a :checked rule": ("input:checked + label { display: none }", "#c", False),
+    "box read by a :has() rule": ("p:has(~ #c:checked) { color: red }", "#c", False),
+    "box in a shadow tree": ("", "#shadow >> #inner", False),
+    "box whose handler changes the page": ("", "#c", False),
+}
+
+
+@pytest.mark.parametrize("case", sorted(TICKS))
+def test_ticking_a_box_mends_its_records_or_forces_a_fresh_scan(page, case):
+    style, box, mended = TICKS[case]
+    page.set_content(TICK_PAGE % style)
+    if case.startswith("box whose handler"):
+        page.evaluate("document.getElementById('c').onchange = () => note.textContent = 'Unwrapped'")
+    page.mouse.move(1200, 700)
+    memo = _ScanMemo()
+    same_as_fresh(memo, page)
+    page.locator(box).evaluate("el => el.click()")
+    # The mended records equal a fresh scan's either way; only the cost differs.
+    assert same_as_fresh(memo, page) is mended
+    assert memo.ticks == (1 if mended else 0)
+    assert same_as_fresh(memo, page), "the scan after the mended one is reused"
+
+
+def test_a_box_ticked_in_a_frame_is_mended_in_that_frame(page, server, other_site):
+    page.goto(f"{server}/frames/form.html?nested={other_site}/frames/bank.html")
+    page.mouse.move(1200, 700)
+    memo = _ScanMemo()
+    same_as_fresh(memo, page)
+    framed(page, 1).evaluate("document.getElementById('save').click()")
+    assert same_as_fresh(memo, page)
+    assert memo.ticks == 1
+    saved = [e for e in memo.scan(page)[0] if e["attributes"].get("name") == "save"]
+    assert [e["attributes"]["_checked"] for e in saved] == ["true"]
 
 
 def test_a_page_with_a_running_animation_is_always_scanned_afresh(page):

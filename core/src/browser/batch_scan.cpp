@@ -108,6 +108,20 @@ Json text_candidates(const Json& facts) {
   return out;
 }
 
+// Boxes ticked since the last scan, and nothing else changed: their records
+// take the new state, [[path, checked], ...], in place.
+void mend_ticks(ScanResult& records, std::string_view ticks) {
+  Json list = Json::parse(ticks.begin(), ticks.end());
+  for (const Json& tick : list) {
+    const std::string& path = tick.at(0).get_ref<const std::string&>();
+    for (Json& el : records.elements) {
+      if (text_of(el.value("xpath", Json())) != path) continue;
+      Json& attrs = el["attributes"];
+      if (attrs.contains("_checked")) attrs["_checked"] = tick.at(1).get<bool>() ? "true" : "false";
+    }
+  }
+}
+
 }  // namespace
 
 ScanResult PageScanner::batched_scan(const std::vector<ChildFrame>& children, Json& geometry) {
@@ -154,6 +168,12 @@ ScanResult PageScanner::remembered_scan(const std::vector<ChildFrame>& children,
   geometry = Json::parse(answer.substr(0, newline));
   std::string_view rest = std::string_view(answer).substr(newline + 1);
   if (rest.empty() && !doc->watch.empty()) return doc->records;
+  if (!rest.empty() && rest.front() == '~' && !doc->watch.empty()) {
+    mend_ticks(doc->records, rest.substr(1));
+    ++memo_->ticks;
+    ++memo_->version;
+    return doc->records;
+  }
   // Forget the old records first: if these cannot be read, nothing stale is left to reuse.
   doc->watch.clear();
   newline = rest.find('\n');
@@ -161,6 +181,7 @@ ScanResult PageScanner::remembered_scan(const std::vector<ChildFrame>& children,
   doc->records = records_from(rest.substr(newline + 1));
   doc->watch = std::string(rest.substr(0, newline));
   ++memo_->documents_read;
+  ++memo_->version;
   return doc->records;
 }
 
@@ -245,8 +266,13 @@ ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks, ScanMemo& me
   std::string answer = detail::text_of(page->call_value("evaluate", {Json(watched_scan_script()), Json::array({memo.key, since})}));
   memo.opened = !answer.empty() && answer.front() == '+';
   if (memo.opened) answer.erase(0, 1);
-  if (answer.empty() && !memo.watch.empty()) {
+  if (!memo.watch.empty() && (answer.empty() || answer.front() == '~')) {
     ++memo.reused;
+    if (!answer.empty()) {
+      mend_ticks(memo.last, std::string_view(answer).substr(1));
+      ++memo.ticks;
+      ++memo.version;
+    }
     scanner.save_snapshot(memo.last.elements, memo.last.text_elements);
     return memo.last;
   }
@@ -256,6 +282,7 @@ ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks, ScanMemo& me
   if (newline == std::string::npos) throw std::runtime_error("the page's scan returned no records");
   memo.last = scanner.records_of(std::string_view(answer).substr(newline + 1));
   memo.watch = answer.substr(0, newline);
+  ++memo.version;
   return memo.last;
 }
 

@@ -42,12 +42,16 @@ const std::string& batch_scan_script() {
   return script;
 }
 
-// A leading '+' says the page asked for a new page since the last scan.
+// A leading '+' says the page asked for a new page since the last scan; an
+// answer of '~' and a list says only boxes were ticked since (ScanMemo::ticks).
 const std::string& watched_scan_script() {
   static const std::string script =
       std::string("([key, since]) => {\n  const opened = window.__vantleOpened ? '+' : '';\n  (") + js::open_watch +
       ")();\n  window.__vantleOpened = false;\n  const watch = window[key];\n"
-      "  if (since && watch && watch.id === since && watch.unchanged()) return opened;\n"
+      "  if (since && watch && watch.id === since && watch.unchanged()) {\n"
+      "    const ticks = watch.ticks(" + js::element_path + ");\n"
+      "    return opened + (ticks.length ? '~' + JSON.stringify(ticks) : '');\n"
+      "  }\n"
       "  // Frames are watched each in its own document: with any here, install no watch.\n"
       "  if (window.frames.length && watch) { watch.stop(); delete window[key]; }\n"
       "  const id = window.frames.length ? '' : (" + js::scan_watch + ")(key);\n"

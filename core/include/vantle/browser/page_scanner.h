@@ -208,6 +208,10 @@ struct ScanMemo {
   std::size_t scans = 0;   // scans asked for
   std::size_t reused = 0;  // of which answered from `last`, or wholly from `documents`
   bool opened = false;     // the page asked for a new page since the scan before
+  std::size_t ticks = 0;   // scans that only mended the ticked state of boxes
+  /// Changes whenever the records do (read afresh or mended): equal versions
+  /// mean the same records.
+  std::size_t version = 0;
 
   /// On a page with embedded frames each document (the page's and each
   /// frame's) keeps a watch of its own, and its last records in its own

@@ -29,8 +29,36 @@
   const viewAtStart = view();
 
   // Every input may change a record: a drop-down shows its choice, a check
-  // box records whether it is ticked.
-  const formChange = change;
+  // box records whether it is ticked. Ticking a box or radio button in the
+  // document itself changes only the ticked state of its group's records,
+  // unless a style rule reads form state: those are noted, for the next
+  // scan to mend in place rather than read the whole page again.
+  let formStateStyles = null;
+  const readsFormState = () => {
+    if (formStateStyles === null) {
+      formStateStyles = false;
+      for (const sheet of document.styleSheets) {
+        try {
+          for (const rule of sheet.cssRules)
+            if (/:(checked|indeterminate|invalid|valid|user-invalid|user-valid|default|has)\b/.test(rule.cssText))
+              formStateStyles = true;
+        } catch (e) {
+          formStateStyles = true;  // a style sheet we may not read
+        }
+      }
+      for (const sheet of document.adoptedStyleSheets || []) formStateStyles = true;
+    }
+    return formStateStyles;
+  };
+  const ticked = new Set();
+  const group = box => box.type !== 'radio' || !box.name ? [box]
+    : Array.from(document.querySelectorAll('input[type=radio]')).filter(r => r.name === box.name && r.form === box.form);
+  const formChange = event => {
+    const t = event.target;
+    const box = t instanceof HTMLInputElement && (t.type === 'checkbox' || t.type === 'radio');
+    if (!box || t.getRootNode() !== document || readsFormState()) return change();
+    for (const b of group(t)) ticked.add(b);
+  };
   const events = ['scroll', 'resize', 'mouseover', 'mouseout', 'focusin', 'focusout', 'load', 'error', 'toggle',
     'transitionrun', 'transitionend', 'animationstart', 'animationend', 'fullscreenchange', 'pageshow'];
   for (const name of events) window.addEventListener(name, change, {capture: true, passive: true});
@@ -44,6 +72,14 @@
       if (observer.takeRecords().length) changed = true;
       if (changed || view() !== viewAtStart || document.getAnimations().length) return false;
       return scrolled.every(([el, top, left]) => el.scrollTop === top && el.scrollLeft === left);
+    },
+    // The ticked state of the boxes ticked since the last call, by element
+    // path: [[path, checked], ...].
+    ticks: (pathOf) => {
+      const known = new Map();
+      const out = Array.from(ticked, b => [pathOf(b, known), b.checked]);
+      ticked.clear();
+      return out;
     },
     stop: () => {
       observer.disconnect();
