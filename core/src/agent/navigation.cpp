@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "page_scripts.h"
 #include "vantle/text/text.h"
 
 namespace vantle::agent::navigation {
@@ -10,20 +11,6 @@ namespace vantle::agent::navigation {
 namespace {
 
 using browser::Json;
-
-// The mark lives on the window, so a new document never carries it. The
-// unload listener is added once per document and reads the current mark.
-const char* const kMarkScript = R"JS((token) => {
-  let state = window.__vantleNavigation;
-  if (!state) {
-    state = window.__vantleNavigation = {token: 0, leaving: false};
-    window.addEventListener('beforeunload', () => { state.leaving = true; }, true);
-    window.addEventListener('pagehide', () => { state.leaving = true; }, true);
-  }
-  state.token = token;
-  state.leaving = false;
-  return true;
-})JS";
 
 // Two task hops first: a form submitted by Enter or a click schedules its
 // navigation as a task, which must get its turn before the answer is read.
@@ -64,7 +51,7 @@ bool interrupted_by_navigation(std::string_view message) {
   return false;
 }
 
-void mark(const RemotePtr& page, long token) { page->call("evaluate", {Json(kMarkScript), Json(token)}); }
+void mark(const RemotePtr& page, long token) { page->call("evaluate", {Json(browser::js::navigation_mark), Json(token)}); }
 
 bool started(const RemotePtr& page, long token, long next) {
   try {

@@ -14,7 +14,9 @@ class PageEngine final : public Engine {
       : page_(std::move(page)), dialogs_(std::move(dialogs)), hooks_(std::move(hooks)) {}
 
   PageScan scan() override {
-    browser::ScanResult found = browser::scan_page(page_(), hooks_, memo_);
+    browser::RemotePtr page = page_();
+    browser::ScanResult found = browser::scan_page(page, hooks_, memo_);
+    marked_page_ = memo_.marked ? page : nullptr;
     PageScan scan{std::move(found.elements), std::move(found.text_elements)};
     scan.opened_page = std::exchange(memo_.opened, false);
     return scan;
@@ -26,6 +28,12 @@ class PageEngine final : public Engine {
   }
 
   bool driver_followed() const override { return followed_; }
+
+  void mark_in_scans(long token) override { memo_.mark = token; }
+
+  bool marked(long token, const browser::RemotePtr& page) const override {
+    return token && memo_.marked == token && marked_page_ && marked_page_->same(*page);
+  }
 
   void keys(const Json& record) override {
     followed_ = false;
@@ -51,6 +59,7 @@ class PageEngine final : public Engine {
   browser::ScanHooks hooks_;
   browser::ScanMemo memo_;
   bool followed_ = false;
+  browser::RemotePtr marked_page_;
 };
 
 }  // namespace

@@ -191,7 +191,9 @@ Json WebAgent::act_on_page(std::function<Json()> action, Json if_dialog, const s
                            std::function<bool()> driver_followed) {
   RemotePtr page = manager_->page();
   long token = ++navigation_token_;
-  const bool premarked = premarked_ == token && premarked_page_ && premarked_page_->same(*page);
+  const bool premarked =
+      (premarked_ == token && premarked_page_ && premarked_page_->same(*page)) || engine_->marked(token, page);
+  engine_->mark_in_scans(0);
   premarked_ = 0;
   premarked_page_.reset();
   try {
@@ -277,6 +279,8 @@ Json WebAgent::resolve_and_act(std::u32string_view instruction, const ParsedStep
   const std::string file = step.action == "upload" ? upload_path(records::text_at(record, "value"), text) : std::string();
   auto started = Clock::now();
   std::shared_ptr<Attempt> last;
+  // The scan that finds the target marks the page for the action on it.
+  engine->mark_in_scans(navigation_token_ + 1);
   for (int attempt = 0;; ++attempt) {
     auto current = std::make_shared<Attempt>();
     RunEnd end = RunEnd::finished;

@@ -255,6 +255,7 @@ ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks, ScanMemo& me
   ScanSettings s = hooks.settings ? hooks.settings() : ScanSettings{};
   PageScanner scanner(page, hooks, s.mode == ScanMode::batched);
   ++memo.scans;
+  memo.marked = 0;
   if (s.mode != ScanMode::batched) {
     memo.watch.clear();
     memo.documents.clear();
@@ -263,7 +264,12 @@ ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks, ScanMemo& me
   if (has_frames(page)) return scan_with_frames(scanner, memo);
   memo.documents.clear();
   Json since = memo.watch.empty() ? Json(nullptr) : Json(memo.watch);
-  std::string answer = detail::text_of(page->call_value("evaluate", {Json(watched_scan_script()), Json::array({memo.key, since})}));
+  Json mark = memo.mark ? Json(memo.mark) : Json(nullptr);
+  Json args = Json::array({memo.key, since, mark});
+  Json kept = page->call_value("evaluate", {Json(kept_watched_scan_script()), args});
+  std::string answer =
+      detail::text_of(kept.is_null() ? page->call_value("evaluate", {Json(watched_scan_script()), args}) : kept);
+  memo.marked = memo.mark;
   memo.opened = !answer.empty() && answer.front() == '+';
   if (memo.opened) answer.erase(0, 1);
   if (!memo.watch.empty() && (answer.empty() || answer.front() == '~')) {

@@ -42,21 +42,48 @@ const std::string& batch_scan_script() {
   return script;
 }
 
-// A leading '+' says the page asked for a new page since the last scan; an
-// answer of '~' and a list says only boxes were ticked since (ScanMemo::ticks).
+namespace {
+
+// The page checks its watch and scans when it changed. A leading '+' says
+// the page asked for a new page since the last scan; an answer of '~' and a
+// list says only boxes were ticked since (ScanMemo::ticks). A mark, when
+// given, is set for the action that may follow (navigation.h).
+std::string watched_scan_body() {
+  return std::string("(key, since, mark) => {\n  if (mark) (") + js::navigation_mark +
+         ")(mark);\n  const opened = window.__vantleOpened ? '+' : '';\n  (" + js::open_watch +
+         ")();\n  window.__vantleOpened = false;\n  const watch = window[key];\n"
+         "  if (since && watch && watch.id === since && watch.unchanged()) {\n"
+         "    const ticks = watch.ticks(" + js::element_path + ");\n"
+         "    return opened + (ticks.length ? '~' + JSON.stringify(ticks) : '');\n"
+         "  }\n"
+         "  // Frames are watched each in its own document: with any here, install no watch.\n"
+         "  if (window.frames.length && watch) { watch.stop(); delete window[key]; }\n"
+         "  const id = window.frames.length ? '' : (" + js::scan_watch + ")(key);\n"
+         "  return opened + id + '\\n' + (" + batch_scan_script() + ")();\n}";
+}
+
+// The name the page keeps the script under: it names this very script.
+const std::string& kept_name() {
+  static const std::string name = "__vantleWatchedScan" + std::to_string(std::hash<std::string>{}(watched_scan_body()));
+  return name;
+}
+
+}  // namespace
+
 const std::string& watched_scan_script() {
-  static const std::string script =
-      std::string("([key, since]) => {\n  const opened = window.__vantleOpened ? '+' : '';\n  (") + js::open_watch +
-      ")();\n  window.__vantleOpened = false;\n  const watch = window[key];\n"
-      "  if (since && watch && watch.id === since && watch.unchanged()) {\n"
-      "    const ticks = watch.ticks(" + js::element_path + ");\n"
-      "    return opened + (ticks.length ? '~' + JSON.stringify(ticks) : '');\n"
-      "  }\n"
-      "  // Frames are watched each in its own document: with any here, install no watch.\n"
-      "  if (window.frames.length && watch) { watch.stop(); delete window[key]; }\n"
-      "  const id = window.frames.length ? '' : (" + js::scan_watch + ")(key);\n"
-      "  return opened + id + '\\n' + (" + batch_scan_script() +
-      ")();\n}";
+  static const std::string script = "([key, since, mark]) => {\n  const run = (" + watched_scan_body() +
+                                    ");\n  try {\n    Object.defineProperty(window, '" + kept_name() +
+                                    "', {value: run, configurable: true});\n  } catch (e) {\n"
+                                    "    // a window closed to new properties: sent in full each time\n  }\n"
+                                    "  return run(key, since, mark);\n}";
+  return script;
+}
+
+// Tens of kilobytes less to send and compile on each step; null when the page
+// does not have the script (a new document), which is then sent in full.
+const std::string& kept_watched_scan_script() {
+  static const std::string script = "([key, since, mark]) => {\n  const run = window['" + kept_name() +
+                                    "'];\n  return typeof run === 'function' ? run(key, since, mark) : null;\n}";
   return script;
 }
 

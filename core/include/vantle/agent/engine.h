@@ -33,6 +33,11 @@ class Engine {
   virtual ~Engine() = default;
   /// Scans the page in its current state.
   virtual PageScan scan() = 0;
+  /// Asks the scans that follow to set this navigation mark (navigation.h)
+  /// in the same browser call, sparing the action its own call; 0 stops.
+  virtual void mark_in_scans(long) {}
+  /// Whether the last scan set `token` on `page`.
+  virtual bool marked(long /*token*/, const browser::RemotePtr& /*page*/) const { return false; }
   /// The element action of the record (browser::perform) on `element`;
   /// returns the clicked or extracted text, or null.
   virtual Json act(const Json& record, const Json& element) = 0;

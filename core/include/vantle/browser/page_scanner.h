@@ -209,6 +209,10 @@ struct ScanMemo {
   std::size_t reused = 0;  // of which answered from `last`, or wholly from `documents`
   bool opened = false;     // the page asked for a new page since the scan before
   std::size_t ticks = 0;   // scans that only mended the ticked state of boxes
+  /// A navigation mark (navigation.h) for the page's scans to set, in the
+  /// same call, for the action that may follow; 0 for none.
+  long mark = 0;
+  long marked = 0;  // the mark the last scan set, 0 if it set none
   /// Changes whenever the records do (read afresh or mended): equal versions
   /// mean the same records.
   std::size_t version = 0;
@@ -232,8 +236,11 @@ struct ScanMemo {
 ScanResult scan_page(const RemotePtr& page, const ScanHooks& hooks, ScanMemo& memo);
 
 /// The script of a batched scan that may be answered from memory: takes the
-/// memo's key and the id of its previous watch (or null) and returns "" when nothing changed,
-/// else the new watch id, a newline and the scan's JSON text.
+/// memo's key, the id of its previous watch (or null) and a navigation mark
+/// (or null), and returns "" when nothing changed, else the new watch id, a
+/// newline and the scan's JSON text. The page keeps it once run.
 const std::string& watched_scan_script();
+/// Runs the script the page kept; null when it has none.
+const std::string& kept_watched_scan_script();
 
 }  // namespace vantle::browser
