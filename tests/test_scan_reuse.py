@@ -250,3 +250,33 @@ def test_a_frame_added_to_a_watched_page_is_read(page):
     })""")
     assert not same_as_fresh(memo, page)
     assert "Late arrival" in [e["text"] for e in memo.scan(page)[0]]
+
+
+MOVING_PAGE = """<!doctype html><html><body>
+<span style="position:absolute;left:60px;top:20px">Alpha</span>
+<span style="position:absolute;left:60px;top:80px">Beta</span>
+<input type="checkbox" id="one" aria-label="first box" style="position:absolute;left:20px;top:20px">
+<input type="checkbox" id="two" aria-label="second box" style="position:absolute;left:20px;top:80px">
+<p id="status" style="position:absolute;left:20px;top:140px">Draft</p>
+</body></html>"""
+
+
+def test_steps_after_a_change_read_the_changed_page_not_the_records_kept_for_the_last(tmp_path):
+    """The agent keeps what it read of an unchanged page for the next step;
+    a box moved or a text rewritten must still be seen by the very next step."""
+    from vantle import WebAgent
+
+    (tmp_path / "p.html").write_text(MOVING_PAGE, encoding="utf-8")
+    with WebAgent((tmp_path / "p.html").as_uri()) as agent:
+        agent.run('verify checkbox left of "Alpha" is enabled')
+        agent.run('verify "Draft" is present')
+        agent.page.evaluate("""() => {
+            document.getElementById('one').style.top = '80px';
+            document.getElementById('two').style.top = '20px';
+            document.getElementById('status').textContent = 'Saved';
+        }""")
+        agent.run('click checkbox left of "Alpha"')
+        agent.run('verify "second box" is checked')
+        agent.run('verify "first box" is not checked')
+        agent.run('verify "Saved" is present')
+        agent.run('verify "Draft" is not present')

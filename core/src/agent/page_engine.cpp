@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "vantle/agent/engine.h"
+#include "vantle/agent/resolution.h"
 #include "vantle/records/json.h"
 
 namespace vantle::agent {
@@ -19,6 +20,10 @@ class PageEngine final : public Engine {
     marked_page_ = memo_.marked ? page : nullptr;
     PageScan scan{std::move(found.elements), std::move(found.text_elements)};
     scan.opened_page = std::exchange(memo_.opened, false);
+    // Most steps find the page as the step before left it: its records
+    // need not be read again.
+    if (!last_ || !last_->stand_for(scan)) last_ = std::make_shared<const ScanRecords>(scan);
+    scan.typed = last_;
     return scan;
   }
 
@@ -58,6 +63,7 @@ class PageEngine final : public Engine {
   browser::DialogSourcePtr dialogs_;
   browser::ScanHooks hooks_;
   browser::ScanMemo memo_;
+  std::shared_ptr<const ScanRecords> last_;
   bool followed_ = false;
   browser::RemotePtr marked_page_;
 };

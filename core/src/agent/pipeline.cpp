@@ -46,10 +46,7 @@ void text_fallback(const Json& query, const PageScan& scan, Json& result) {
 void control_text_fallback(const Json& query, const PageScan& scan, Json& result) {
   std::string action = records::text_at(query, "action");
   if (records::truth_at(result, "resolved") || (action != "verify_text_present" && action != "verify_text_visible")) return;
-  PageScan shown;
-  for (const Json& element : scan.elements)
-    if (records::truth_at(element, "is_visible") && !records::text_at(element, "text").empty()) shown.text_elements.push_back(element);
-  Json by_control = resolve_direct(query, shown);
+  Json by_control = resolve_on_controls(query, scan);
   if (records::truth_at(by_control, "resolved")) result = by_control;
 }
 
@@ -115,8 +112,7 @@ std::u32string missing_anchor(const Json& query, const PageScan& scan) {
   std::u32string target = text::decode(records::text_at(query, "target"));
   spatial::ParsedTarget parsed = spatial::parse_target(target, quoted_of(query));
   if (!parsed.anchor || parsed.anchor->empty()) return {};
-  spatial::Resolver resolver(layout_matrix(scan));
-  if (resolver.find_anchor(*parsed.anchor)) return {};
+  if (typed_records(scan).layout().find_anchor(*parsed.anchor)) return {};
   // The resolver reads targets lower-cased; one code point for one, so the
   // position in the lower-cased target is the position in the written one.
   std::size_t at = text::lower(target).rfind(*parsed.anchor);

@@ -18,49 +18,88 @@ namespace sp = spatial;
 // as a frame mark, travels as it came.
 bool read_as_text(std::u32string_view name) { return direct::reads_attribute(name) || sp::reads_attribute(name); }
 
-// The scan read for the layout, beside the records its entries stand for.
-struct Layout {
-  records::Elements dom, texts;
-  std::vector<sp::Entry> matrix;
-};
+records::Elements read(const Json& records, const char* what = "elements") {
+  return records::elements_from_json(records, {records::ALL_KEYS, read_as_text}, what);
+}
 
-Layout layout_of(const PageScan& scan) {
-  Layout out;
-  out.dom = records::elements_from_json(scan.elements, {sp::DESCRIPTOR_KEYS | records::KEY_XPATH, read_as_text});
-  out.texts = records::elements_from_json(scan.text_elements, {sp::TEXT_KEYS | records::KEY_XPATH, read_as_text},
-                                          "text_elements");
-  std::vector<sp::Element> dom, texts;
-  dom.reserve(out.dom.size());
-  texts.reserve(out.texts.size());
-  for (const auto& r : out.dom) dom.push_back(sp::layout_element(r));
-  for (const auto& r : out.texts) texts.push_back(sp::layout_text(r));
-  out.matrix = sp::build(dom, texts);
+template <typename T, typename Make>
+const T& once(std::unique_ptr<T>& slot, Make make) {
+  if (!slot) slot = std::make_unique<T>(make());
+  return *slot;
+}
+
+std::vector<sp::Element> laid_out(const records::Elements& records, sp::Element (*read)(const records::Element&)) {
+  std::vector<sp::Element> out;
+  out.reserve(records.size());
+  for (const auto& r : records) out.push_back(read(r));
   return out;
 }
 
+Json resolve_on(const Json& record, const records::Elements& dom, const records::Elements& texts) {
+  direct::Inputs needs = direct::inputs_for(text::decode(records::text_at(record, "action")));
+  direct::Instruction in = records::step_from_json(record, needs.value, needs.ordinal);
+  static const records::Elements none;
+  return records::to_json(direct::resolve(in, needs.dom_elements ? dom : none, needs.text_elements ? texts : none));
+}
+
 }  // namespace
+
+// Every key is read: the scan's records are whole, and a reader that learns
+// a new key needs no change here.
+ScanRecords::ScanRecords(const PageScan& scan) : elements_json_(scan.elements), text_json_(scan.text_elements) {}
+
+bool ScanRecords::stand_for(const PageScan& scan) const {
+  return scan.elements == elements_json_ && scan.text_elements == text_json_;
+}
+
+const records::Elements& ScanRecords::elements() const {
+  return once(elements_, [&] { return read(elements_json_); });
+}
+
+const records::Elements& ScanRecords::text_elements() const {
+  return once(texts_, [&] { return read(text_json_, "text_elements"); });
+}
+
+const records::Elements& ScanRecords::shown_controls() const {
+  return once(shown_, [&] {
+    records::Elements shown;
+    for (const auto& e : elements())
+      if (e.is_visible && !e.text.empty()) shown.push_back(e);
+    return shown;
+  });
+}
+
+const sp::Resolver& ScanRecords::layout() const {
+  return once(layout_, [&] {
+    return sp::Resolver(sp::build(laid_out(elements(), sp::layout_element), laid_out(text_elements(), sp::layout_text)));
+  });
+}
+
+const ScanRecords& typed_records(const PageScan& scan) {
+  if (!scan.typed) scan.typed = std::make_shared<const ScanRecords>(scan);
+  return *scan.typed;
+}
 
 records::Elements scan_records(const Json& records, unsigned keys) {
   return records::elements_from_json(records, {keys, read_as_text});
 }
 
 Json resolve_direct(const Json& record, const PageScan& scan) {
-  direct::Inputs needs = direct::inputs_for(text::decode(records::text_at(record, "action")));
-  direct::Instruction in = records::step_from_json(record, needs.value, needs.ordinal);
-  // Every key is read: the scan's records are whole, and a reader that
-  // learns a new key needs no change here.
-  records::Elements dom = needs.dom_elements ? scan_records(scan.elements) : records::Elements{};
-  records::Elements texts = needs.text_elements ? scan_records(scan.text_elements) : records::Elements{};
-  return records::to_json(direct::resolve(in, dom, texts));
+  const ScanRecords& typed = typed_records(scan);
+  return resolve_on(record, typed.elements(), typed.text_elements());
+}
+
+Json resolve_on_controls(const Json& record, const PageScan& scan) {
+  static const records::Elements none;
+  return resolve_on(record, none, typed_records(scan).shown_controls());
 }
 
 Json resolve_layout(const Json& record, const PageScan& scan) {
-  Layout layout = layout_of(scan);
-  sp::Resolver resolver(std::move(layout.matrix));
+  const ScanRecords& typed = typed_records(scan);
   records::Step step = records::step_from_json(record, false, false);
-  sp::Resolution r = resolver.resolve(step.target, step.quoted);
+  sp::Resolution r = typed.layout().resolve(step.target, step.quoted);
   return records::to_json(sp::result_of(r, [&](const sp::Entry& e) {
-    return &(e.is_anchor_only ? layout.texts : layout.dom)[e.source];
+    return &(e.is_anchor_only ? typed.text_elements() : typed.elements())[e.source];
   }));
 }
 
@@ -71,7 +110,7 @@ std::string matched_attribute(const Json& record, const Json& element) {
   return text::encode(direct::matched_by(target, e, direct::label_names(step.action, e)));
 }
 
-std::vector<sp::Entry> layout_matrix(const PageScan& scan) { return layout_of(scan).matrix; }
+const std::vector<sp::Entry>& layout_matrix(const PageScan& scan) { return typed_records(scan).layout().matrix(); }
 
 Json entry_record(const sp::Entry* entry, const PageScan& scan) {
   if (!entry) return nullptr;

@@ -16,6 +16,8 @@ namespace vantle::agent {
 
 using Json = nlohmann::ordered_json;
 
+class ScanRecords;
+
 /// One scan of the page: interactable element descriptors and text elements.
 struct PageScan {
   Json elements = Json::array();
@@ -26,6 +28,9 @@ struct PageScan {
   /// The page asked for a new page (a pop-up, a link to another window)
   /// that the browser may not have reported yet.
   bool opened_page = false;
+  /// The records as the resolvers read them (resolution.h), made once for
+  /// every step that finds the page as this scan did; null until first used.
+  mutable std::shared_ptr<const ScanRecords> typed;
 };
 
 class Engine {
