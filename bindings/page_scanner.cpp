@@ -27,7 +27,20 @@ struct Scanner {
   }
 };
 
-nb::tuple as_pair(const br::ScanResult& r) { return nb::make_tuple(from_json(r.elements), from_json(r.text_elements)); }
+// Thousands of records make thousands of dicts, and each few hundred would
+// start a collection that walks every record made so far: none of them can
+// be garbage yet, so collecting waits until they are all built.
+struct CollectionPaused {
+  int was_enabled = PyGC_Disable();
+  ~CollectionPaused() {
+    if (was_enabled) PyGC_Enable();
+  }
+};
+
+nb::tuple as_pair(const br::ScanResult& r) {
+  CollectionPaused paused;
+  return nb::make_tuple(from_json(r.elements), from_json(r.text_elements));
+}
 
 // Records are normally plain dicts; other mappings are read through .get().
 nb::object get(nb::handle mapping, const char* key) {

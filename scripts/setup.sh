@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-debian_packages=(chromium ffmpeg fonts-liberation libutf8proc-dev nlohmann-json3-dev pkg-config g++ python3-venv)
+debian_packages=(chromium ffmpeg fonts-liberation libutf8proc-dev nlohmann-json3-dev rapidjson-dev pkg-config g++ python3-venv)
 missing=()
 for pkg in "${debian_packages[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")

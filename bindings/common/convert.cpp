@@ -1,5 +1,7 @@
 #include "common/convert.h"
 
+#include <unordered_map>
+
 #include "vantle/text/text.h"
 
 namespace vantle::py {
@@ -61,27 +63,55 @@ Json to_json(nb::handle obj) {
   return utf8(nb::str(obj));
 }
 
-nb::object from_json(const Json& v) {
+namespace {
+
+// Keys repeat on every record (tag, text, x, y, ...): each is made once and
+// shared, which also spares hashing it again on every insertion. Only short
+// keys are kept, and only so many, so arbitrary data cannot grow the cache.
+PyObject* key_of(const std::string& k) {
+  static std::unordered_map<std::string, PyObject*> made;
+  if (auto it = made.find(k); it != made.end()) return Py_NewRef(it->second);
+  PyObject* key = to_str(k).release().ptr();
+  if (k.size() <= 32 && made.size() < 1024) made.emplace(k, Py_NewRef(key));
+  return key;
+}
+
+// A new reference; throws with the Python error set when one cannot be made.
+PyObject* python_of(const Json& v) {
+  PyObject* out = nullptr;
   switch (v.type()) {
-    case Json::value_t::null: return nb::none();
-    case Json::value_t::boolean: return nb::bool_(v.get<bool>());
-    case Json::value_t::number_integer: return nb::int_(v.get<long long>());
-    case Json::value_t::number_unsigned: return nb::int_(v.get<unsigned long long>());
-    case Json::value_t::number_float: return nb::float_(v.get<double>());
-    case Json::value_t::string: return to_str(v.get_ref<const std::string&>());
+    case Json::value_t::null: return Py_NewRef(Py_None);
+    case Json::value_t::boolean: return Py_NewRef(v.get<bool>() ? Py_True : Py_False);
+    case Json::value_t::number_integer: out = PyLong_FromLongLong(v.get<long long>()); break;
+    case Json::value_t::number_unsigned: out = PyLong_FromUnsignedLongLong(v.get<unsigned long long>()); break;
+    case Json::value_t::number_float: out = PyFloat_FromDouble(v.get<double>()); break;
+    case Json::value_t::string: return to_str(v.get_ref<const std::string&>()).release().ptr();
     case Json::value_t::array: {
-      nb::list out;
-      for (const auto& item : v) out.append(from_json(item));
-      return out;
+      nb::object list = nb::steal(PyList_New(static_cast<Py_ssize_t>(v.size())));
+      if (!list) break;
+      Py_ssize_t i = 0;
+      for (const auto& item : v) PyList_SET_ITEM(list.ptr(), i++, python_of(item));
+      return list.release().ptr();
     }
     case Json::value_t::object: {
-      nb::dict out;
-      for (const auto& [k, item] : v.items()) out[to_str(k)] = from_json(item);
-      return out;
+      nb::object dict = nb::steal(PyDict_New());
+      if (!dict) break;
+      for (const auto& [k, item] : v.items()) {
+        nb::object key = nb::steal(key_of(k));
+        nb::object value = nb::steal(python_of(item));
+        if (PyDict_SetItem(dict.ptr(), key.ptr(), value.ptr()) < 0) throw nb::python_error();
+      }
+      return dict.release().ptr();
     }
-    default: return nb::none();
+    default: return Py_NewRef(Py_None);
   }
+  if (!out) throw nb::python_error();
+  return out;
 }
+
+}  // namespace
+
+nb::object from_json(const Json& v) { return nb::steal(python_of(v)); }
 
 std::string read_file(nb::handle path) {
   nb::object file = nb::module_::import_("builtins").attr("open")(path, "rb");

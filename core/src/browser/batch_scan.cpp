@@ -4,7 +4,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <unordered_set>
+
+// The facts are the largest text the system reads (megabytes on a long
+// page), so they get a reader made for speed; a malformed fact throws
+// rather than reading past what is there.
+#define RAPIDJSON_ASSERT(x) ((x) ? static_cast<void>(0) : throw std::runtime_error("the page's scan facts are malformed"))
+#include <rapidjson/document.h>
 
 #include "scan_detail.h"
 #include "vantle/browser/page_scanner.h"
@@ -15,95 +22,151 @@ namespace vantle::browser {
 namespace {
 
 using namespace detail;
+using Fact = rapidjson::Value;
 
-Json box_record(const Json& b) {
+// Numbers keep their form: whole numbers stay integers, as the driver reads them.
+Json json_of(const Fact& v) {
+  switch (v.GetType()) {
+    case rapidjson::kNullType: return nullptr;
+    case rapidjson::kFalseType: return false;
+    case rapidjson::kTrueType: return true;
+    case rapidjson::kStringType: return std::string(v.GetString(), v.GetStringLength());
+    case rapidjson::kNumberType:
+      if (v.IsUint64()) return v.GetUint64();
+      if (v.IsInt64()) return v.GetInt64();
+      return v.GetDouble();
+    case rapidjson::kArrayType: {
+      Json out = Json::array();
+      for (const Fact& item : v.GetArray()) out.push_back(json_of(item));
+      return out;
+    }
+    case rapidjson::kObjectType: {
+      Json out = Json::object();
+      for (const auto& m : v.GetObject())
+        out[std::string(m.name.GetString(), m.name.GetStringLength())] = json_of(m.value);
+      return out;
+    }
+  }
+  return nullptr;
+}
+
+std::string_view view_of(const Fact& v) { return {v.GetString(), v.GetStringLength()}; }
+std::string string_of(const Fact& v) { return std::string(view_of(v)); }
+
+std::string fact_text(const Fact& v) { return v.IsString() ? string_of(v) : records::text_of(json_of(v)); }
+
+std::string fact_trimmed(const Fact& v) {
+  return v.IsString() ? text::strip(view_of(v)) : text::strip(std::string_view(fact_text(v)));
+}
+
+const Fact& group(const Fact& facts, const char* key) {
+  auto it = facts.FindMember(key);
+  if (it == facts.MemberEnd()) throw std::runtime_error(std::string("the page's scan facts have no ") + key);
+  return it->value;
+}
+
+Box fact_box(const Fact& b) {
+  auto coord = [&](unsigned i) {
+    if (!b[i].IsNumber()) throw std::invalid_argument("box coordinate is not a number");
+    return b[i].GetDouble();
+  };
+  return {coord(0), coord(1), coord(2), coord(3)};
+}
+
+Json box_record(const Fact& b) {
   Json box = Json::object();
-  box["x"] = b.at(0);
-  box["y"] = b.at(1);
-  box["width"] = b.at(2);
-  box["height"] = b.at(3);
+  box.get_ref<Json::object_t&>().reserve(4);
+  box["x"] = json_of(b[0]);
+  box["y"] = json_of(b[1]);
+  box["width"] = json_of(b[2]);
+  box["height"] = json_of(b[3]);
   return box;
 }
 
-Json captured(const Json& values, const std::vector<std::string>& names) {
+Json captured(const Fact& values, const std::vector<std::string>& names) {
   Json attrs = Json::object();
-  for (std::size_t i = 0; i < names.size(); ++i)
-    if (!values.at(i).is_null()) attrs[names[i]] = values.at(i);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const Fact& v = values[static_cast<rapidjson::SizeType>(i)];
+    if (!v.IsNull()) attrs[names[i]] = json_of(v);
+  }
   return attrs;
 }
 
-void merge_pairs(Json& attrs, const Json& pairs) {
-  for (const Json& p : pairs) attrs[p.at(0).get<std::string>()] = p.at(1);
+void merge_pairs(Json& attrs, const Fact& pairs) {
+  for (const Fact& p : pairs.GetArray()) attrs[string_of(p[0])] = json_of(p[1]);
 }
 
 /// The first label source, in order of preference, that has text.
-std::string field_label(const Json& sources) {
-  if (!sources.is_array()) return "";
-  for (const Json& s : sources)
-    if (auto t = trimmed(s); !t.empty()) return t;
+std::string field_label(const Fact& sources) {
+  if (!sources.IsArray()) return "";
+  for (const Fact& s : sources.GetArray())
+    if (auto t = fact_trimmed(s); !t.empty()) return t;
   return "";
 }
 
 // [visible, enabled, tag, innerText, value, box, captured, data pairs, xpath, label sources, icon, checked]
-Json interactable(const Json& f) {
-  std::string tag = f.at(2).get<std::string>();
-  std::string text = trimmed(f.at(3));
-  if (text.empty()) text = trimmed(f.at(4));
-  Json attrs = captured(f.at(6), CAPTURED_ATTRIBUTES);
-  merge_pairs(attrs, f.at(7));
-  mark_icon(text, attrs, f.at(10));
-  mark_checked(attrs, f.at(11));
+Json interactable(const Fact& f) {
+  std::string tag = string_of(f[2]);
+  std::string text = fact_trimmed(f[3]);
+  if (text.empty()) text = fact_trimmed(f[4]);
+  Json attrs = captured(f[6], CAPTURED_ATTRIBUTES);
+  merge_pairs(attrs, f[7]);
+  if (!f[10].IsNull()) mark_icon(text, attrs, json_of(f[10]));
+  if (!f[11].IsNull()) mark_checked(attrs, json_of(f[11]));
   if (takes_field_label(tag)) {
-    if (auto label = field_label(f.at(9)); !label.empty()) attrs["_label"] = label;
+    if (auto label = field_label(f[9]); !label.empty()) attrs["_label"] = label;
   }
-  return descriptor(tag, text, std::move(attrs), box_record(f.at(5)), f.at(0).get<bool>(), f.at(1).get<bool>(),
-                    false, f.at(8).get<std::string>());
+  return descriptor(tag, text, std::move(attrs), box_record(f[5]), f[0].GetBool(), f[1].GetBool(), false,
+                    string_of(f[8]));
 }
 
 // [tag, class, box, xpath, innerText or null when unreadable, captured, label sources]
-Json custom_inputs(const Json& facts) {
-  Json out = Json::array();
+void add_custom_inputs(const Fact& facts, Json& out) {
   std::unordered_set<std::string> seen;
-  for (const Json& f : facts) {
-    std::string tag = f.at(0).get<std::string>();
-    if (!is_custom_input(tag, text_of(f.at(1)))) continue;
-    std::string xpath = f.at(3).get<std::string>();
-    if (!seen.insert(xpath).second || f.at(4).is_null()) continue;
-    Json attrs = captured(f.at(5), CAPTURED_ATTRIBUTES);
-    if (auto label = field_label(f.at(6)); !label.empty()) attrs["_label"] = label;
-    out.push_back(descriptor(tag, trimmed(f.at(4)), std::move(attrs), box_record(f.at(2)), true, true, true, xpath));
+  for (const Fact& f : facts.GetArray()) {
+    std::string tag = string_of(f[0]);
+    if (!is_custom_input(tag, fact_text(f[1]))) continue;
+    std::string xpath = string_of(f[3]);
+    if (!seen.insert(xpath).second || f[4].IsNull()) continue;
+    Json attrs = captured(f[5], CAPTURED_ATTRIBUTES);
+    if (auto label = field_label(f[6]); !label.empty()) attrs["_label"] = label;
+    out.push_back(descriptor(tag, fact_trimmed(f[4]), std::move(attrs), box_record(f[2]), true, true, true, xpath));
   }
-  return out;
 }
 
-// [innerText, box]
-Json label_candidates(const Json& facts) {
-  Json out = Json::array();
+// [innerText, box]: the labels' texts and boxes, each text once.
+void label_candidates(const Fact& facts, std::vector<Box>& boxes, std::vector<std::string>& texts) {
   std::unordered_set<std::string> seen;
-  for (const Json& f : facts) {
-    std::string text = trimmed(f.at(0));
+  for (const Fact& f : facts.GetArray()) {
+    std::string text = fact_trimmed(f[0]);
     if (text.empty() || text::decode(text).size() > MAX_LABEL_TEXT) continue;
-    Json box = box_record(f.at(1));
-    if (box_of(box).height > MAX_LABEL_HEIGHT || !seen.insert(text).second) continue;
-    Json c = Json::object();
-    c["text"] = text;
-    c["bounding_box"] = std::move(box);
-    out.push_back(std::move(c));
+    Box box = fact_box(f[1]);
+    if (box.height > MAX_LABEL_HEIGHT || !seen.insert(text).second) continue;
+    boxes.push_back(box);
+    texts.push_back(std::move(text));
   }
-  return out;
 }
 
 // [tag, innerText, box, xpath, text attributes, data pairs, has direct text, words' box]
-Json text_candidates(const Json& facts) {
-  Json out = Json::array();
-  for (const Json& f : facts) {
-    std::string text = trimmed(f.at(1));
+// Wrappers are told apart first, so records are built only for the texts kept.
+Json text_elements(const Fact& facts) {
+  std::vector<TextCandidate> candidates;
+  std::vector<const Fact*> sources;
+  for (const Fact& f : facts.GetArray()) {
+    std::string text = fact_trimmed(f[1]);
     if (text.empty()) continue;
-    Json attrs = captured(f.at(4), TEXT_ATTRIBUTES);
-    merge_pairs(attrs, f.at(5));
-    mark_text_box(attrs, f.at(7));
-    out.push_back(text_element(f.at(0).get<std::string>(), text, truthy(f.at(6)), std::move(attrs),
-                               box_record(f.at(2)), f.at(3).get<std::string>()));
+    bool direct = records::truthy(json_of(f[6]));
+    candidates.push_back({std::move(text), direct, fact_box(f[2])});
+    sources.push_back(&f);
+  }
+  Json out = Json::array();
+  for (std::size_t i : dedup_text_indices(candidates)) {
+    const Fact& f = *sources[i];
+    Json attrs = captured(f[4], TEXT_ATTRIBUTES);
+    merge_pairs(attrs, f[5]);
+    if (!f[7].IsNull()) mark_text_box(attrs, json_of(f[7]));
+    out.push_back(text_element(string_of(f[0]), candidates[i].text, candidates[i].has_direct_text, std::move(attrs),
+                               box_record(f[2]), string_of(f[3])));
   }
   return out;
 }
@@ -192,13 +255,19 @@ ScanResult PageScanner::records_of(std::string_view facts_json) {
 }
 
 ScanResult PageScanner::records_from(std::string_view facts_json) {
-  Json facts = Json::parse(facts_json.begin(), facts_json.end());
+  rapidjson::Document facts;
+  // Full precision: every coordinate reads back as the very number the page wrote.
+  facts.Parse<rapidjson::kParseFullPrecisionFlag>(facts_json.data(), facts_json.size());
+  if (facts.HasParseError() || !facts.IsObject()) throw std::runtime_error("the page's scan returned unreadable facts");
   ScanResult result;
-  for (const Json& f : facts.at("i")) result.elements.push_back(interactable(f));
-  for (auto& el : custom_inputs(facts.at("c"))) result.elements.push_back(std::move(el));
-  for (auto& el : pointer_records(facts.at("p"))) result.elements.push_back(std::move(el));
-  assign_spatial_labels(result.elements, label_candidates(facts.at("l")));
-  result.text_elements = dedup_text_elements(text_candidates(facts.at("t")));
+  for (const Fact& f : group(facts, "i").GetArray()) result.elements.push_back(interactable(f));
+  add_custom_inputs(group(facts, "c"), result.elements);
+  for (auto& el : pointer_records(json_of(group(facts, "p")))) result.elements.push_back(std::move(el));
+  std::vector<Box> label_boxes;
+  std::vector<std::string> label_texts;
+  label_candidates(group(facts, "l"), label_boxes, label_texts);
+  assign_spatial_labels(result.elements, label_boxes, label_texts);
+  result.text_elements = text_elements(group(facts, "t"));
   return result;
 }
 

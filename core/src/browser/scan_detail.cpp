@@ -39,6 +39,7 @@ void mark_text_box(Json& attrs, const Json& box) {
 Json descriptor(const std::string& tag, const std::string& text, Json attrs, Json box, bool visible, bool enabled,
                 bool editable, const std::string& xpath) {
   Json d = Json::object();
+  d.get_ref<Json::object_t&>().reserve(8);
   d["tag"] = tag;
   d["text"] = text;
   d["attributes"] = std::move(attrs);
@@ -53,6 +54,7 @@ Json descriptor(const std::string& tag, const std::string& text, Json attrs, Jso
 Json text_element(const std::string& tag, const std::string& text, bool direct, Json attrs, Json box,
                   const std::string& xpath) {
   Json t = Json::object();
+  t.get_ref<Json::object_t&>().reserve(8);
   t["tag"] = tag;
   t["text"] = text;
   t["has_direct_text"] = direct;

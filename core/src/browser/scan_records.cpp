@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "vantle/browser/page_scanner.h"
+#include "vantle/records/json.h"
 #include "vantle/text/text.h"
 
 namespace vantle::browser {
@@ -217,22 +218,30 @@ bool is_custom_input(std::string_view tag, std::string_view classes) {
   return c.find("editable") != std::string::npos || c.find("input") != std::string::npos;
 }
 
-void assign_spatial_labels(Json& elements, const Json& label_candidates) {
+void assign_spatial_labels(Json& elements, const std::vector<Box>& boxes, const std::vector<std::string>& texts) {
   std::vector<std::optional<Box>> targets;
+  targets.reserve(elements.size());
   for (const Json& el : elements) {
     auto box = el.find("bounding_box");
     if (has_label(el) || box == el.end() || box->is_null()) targets.emplace_back();
     else targets.emplace_back(box_of(*box));
   }
-  std::vector<Box> boxes;
-  for (const Json& c : label_candidates) boxes.push_back(box_of(c.at("bounding_box")));
   std::vector<long> chosen = choose_spatial_labels(targets, boxes);
   for (std::size_t t = 0; t < chosen.size(); ++t) {
     if (chosen[t] < 0) continue;
-    const Json& label = label_candidates[static_cast<std::size_t>(chosen[t])].at("text");
-    if (label.is_string() && label.get_ref<const std::string&>().empty()) continue;
-    elements[t]["attributes"]["_label"] = label;
+    const std::string& label = texts[static_cast<std::size_t>(chosen[t])];
+    if (!label.empty()) elements[t]["attributes"]["_label"] = label;
   }
+}
+
+void assign_spatial_labels(Json& elements, const Json& label_candidates) {
+  std::vector<Box> boxes;
+  std::vector<std::string> texts;
+  for (const Json& c : label_candidates) {
+    boxes.push_back(box_of(c.at("bounding_box")));
+    texts.push_back(records::text_of(c.at("text")));
+  }
+  assign_spatial_labels(elements, boxes, texts);
 }
 
 Json dedup_text_elements(const Json& candidates) {

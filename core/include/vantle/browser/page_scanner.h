@@ -123,6 +123,8 @@ Box box_of(const Json& record);
 
 /// Sets attributes._label in place on descriptors without a label.
 void assign_spatial_labels(Json& elements, const Json& label_candidates);
+/// As above, from the candidates' boxes and texts (same order).
+void assign_spatial_labels(Json& elements, const std::vector<Box>& boxes, const std::vector<std::string>& texts);
 /// The kept text elements, in input order.
 Json dedup_text_elements(const Json& candidates);
 
