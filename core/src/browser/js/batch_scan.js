@@ -325,7 +325,6 @@ parts => {
   const attrsOf = (el, names) => names.map(n => attr(el, n));
   const siblingLabel = parts.siblingLabel;
   const parentLabel = parts.parentLabel;
-  const directText = parts.directText;
 
   // label[for] by its value, one search per document or shadow root: asking
   // each root again for every unlabelled field grows with the square of the page.
@@ -399,6 +398,14 @@ parts => {
     if (!b || b[3] > parts.maxLabelHeight) continue;
     out.l.push([text, b]);
   }
+  // Whether a text element has direct text and where those words sit both
+  // look for its own text nodes with words: found once, measured with one range.
+  const wordsRange = document.createRange();
+  const ownWords = el => {
+    const words = [];
+    for (let n = el.firstChild; n; n = n.nextSibling) if (n.nodeType === 3 && n.textContent.trim()) words.push(n);
+    return words;
+  };
   for (const el of queryAll(parts.text)) {
     if (!visible(el)) continue;
     let text;
@@ -406,8 +413,9 @@ parts => {
     if (!text) continue;
     const b = boxOf(el);
     if (!b) continue;
-    out.t.push([el.tagName.toLowerCase(), text, b, xpathOf(el), attrsOf(el, parts.textAttributes), dataAttrs(el), directText(el),
-      parts.textBox(el, rectFor(el))]);
+    const words = ownWords(el);
+    out.t.push([el.tagName.toLowerCase(), text, b, xpathOf(el), attrsOf(el, parts.textAttributes), dataAttrs(el),
+      words.length > 0, words.length ? parts.textBox(el, rectFor(el), words, wordsRange) : null]);
   }
   return JSON.stringify(out);
 }

@@ -2,12 +2,14 @@
 // or a block label spans the page while its words stay at the left, and a
 // person measures "below" or "right of" from the words. Returns
 // "x,y,width,height" over the element's direct text nodes, or null. `known`
-// is the element's bounding rect when the caller has read it already.
-(el, known) => {
-  const range = document.createRange();
+// is the element's bounding rect when the caller has read it already; `words`
+// its direct text nodes that hold words and `range` a range to measure with,
+// when a caller scanning many elements has them.
+(el, known, words, range) => {
+  range = range || document.createRange();
   let left = Infinity, top = Infinity, right = -Infinity, bottom = -Infinity;
-  for (const node of el.childNodes) {
-    if (node.nodeType !== 3 || !node.textContent.trim()) continue;
+  for (const node of words || el.childNodes) {
+    if (!words && (node.nodeType !== 3 || !node.textContent.trim())) continue;
     range.selectNodeContents(node);
     for (const r of range.getClientRects()) {
       if (r.width <= 0 || r.height <= 0) continue;
