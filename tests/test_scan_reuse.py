@@ -280,3 +280,8 @@ def test_steps_after_a_change_read_the_changed_page_not_the_records_kept_for_the
         agent.run('verify "first box" is not checked')
         agent.run('verify "Saved" is present')
         agent.run('verify "Draft" is not present')
+        # a tick changes a record but moves nothing: what is found by place must read the tick
+        for state in ("checked", "not checked", "checked"):
+            agent.run('click checkbox left of "Beta"')
+            agent.run(f'verify checkbox left of "Beta" is {state}')
+            agent.run(f'verify "first box" is {state}')

@@ -20,9 +20,11 @@ class PageEngine final : public Engine {
     marked_page_ = memo_.marked ? page : nullptr;
     PageScan scan{std::move(found.elements), std::move(found.text_elements)};
     scan.opened_page = std::exchange(memo_.opened, false);
-    // Most steps find the page as the step before left it: its records
-    // need not be read again.
-    if (!last_ || !last_->stand_for(scan)) last_ = std::make_shared<const ScanRecords>(scan);
+    // Most steps find the page as the step before left it, or with a box
+    // ticked: only what changed is read again. Records a scan still holds
+    // stay as they are.
+    const bool kept = last_ && (last_.use_count() == 1 ? last_->take_on(scan) : last_->stand_for(scan));
+    if (!kept) last_ = std::make_shared<ScanRecords>(scan);
     scan.typed = last_;
     return scan;
   }
@@ -63,7 +65,7 @@ class PageEngine final : public Engine {
   browser::DialogSourcePtr dialogs_;
   browser::ScanHooks hooks_;
   browser::ScanMemo memo_;
-  std::shared_ptr<const ScanRecords> last_;
+  std::shared_ptr<ScanRecords> last_;
   bool followed_ = false;
   browser::RemotePtr marked_page_;
 };

@@ -22,6 +22,25 @@ records::Elements read(const Json& records, const char* what = "elements") {
   return records::elements_from_json(records, {records::ALL_KEYS, read_as_text}, what);
 }
 
+records::Element read_one(const Json& record, std::size_t index, const char* what) {
+  return records::element_from_json(record, index, {records::ALL_KEYS, read_as_text},
+                                    (std::string("each of ") + what).c_str());
+}
+
+bool same_count(const Json& a, const Json& b) { return a.is_array() && b.is_array() && a.size() == b.size(); }
+
+// Puts `record` in place `i` of `json` and of its typed records, if they were
+// read; true when it may be placed otherwise than the one it replaces.
+bool renew(Json& json, std::unique_ptr<records::Elements>& typed, std::size_t i, const Json& record,
+           sp::Element (*place)(const records::Element&), const char* what) {
+  json[i] = record;
+  if (!typed) return true;
+  records::Element fresh = read_one(json[i], i, what);
+  const bool moved = !sp::same_layout(place((*typed)[i]), place(fresh));
+  (*typed)[i] = std::move(fresh);
+  return moved;
+}
+
 template <typename T, typename Make>
 const T& once(std::unique_ptr<T>& slot, Make make) {
   if (!slot) slot = std::make_unique<T>(make());
@@ -50,6 +69,26 @@ ScanRecords::ScanRecords(const PageScan& scan) : elements_json_(scan.elements), 
 
 bool ScanRecords::stand_for(const PageScan& scan) const {
   return scan.elements == elements_json_ && scan.text_elements == text_json_;
+}
+
+bool ScanRecords::take_on(const PageScan& scan) {
+  if (!same_count(elements_json_, scan.elements) || !same_count(text_json_, scan.text_elements)) return false;
+  bool changed = false, moved = false;
+  try {
+    for (std::size_t i = 0; i < scan.elements.size(); ++i) {
+      if (elements_json_[i] == scan.elements[i]) continue;
+      changed = true;
+      moved |= renew(elements_json_, elements_, i, scan.elements[i], sp::layout_element, "elements");
+    }
+    for (std::size_t i = 0; i < scan.text_elements.size(); ++i)
+      if (text_json_[i] != scan.text_elements[i])
+        moved |= renew(text_json_, texts_, i, scan.text_elements[i], sp::layout_text, "text_elements");
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (changed) shown_.reset();
+  if (moved) layout_.reset();
+  return true;
 }
 
 const records::Elements& ScanRecords::elements() const {

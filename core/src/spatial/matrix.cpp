@@ -78,6 +78,34 @@ Element layout_text(const records::Element& record) {
   return e;
 }
 
+namespace {
+
+// Bit for bit, as the builder reads numbers: a whole 3 and a 3.0 are written
+// back differently.
+bool same_number(const std::optional<Number>& a, const std::optional<Number>& b) {
+  if (!a || !b) return !a && !b;
+  return a->integral == b->integral && (a->value == b->value || (std::isnan(a->value) && std::isnan(b->value)));
+}
+
+bool same_box(const std::optional<Box>& a, const std::optional<Box>& b) {
+  if (!a || !b) return !a && !b;
+  return same_number(a->x, b->x) && same_number(a->y, b->y) && same_number(a->width, b->width) &&
+         same_number(a->height, b->height);
+}
+
+bool same_attributes(const Attributes& a, const Attributes& b) {
+  return a.role == b.role && a.type == b.type && a.label == b.label && a.aria_label == b.aria_label &&
+         a.placeholder == b.placeholder && a.name == b.name && a.icon == b.icon;
+}
+
+}  // namespace
+
+bool same_layout(const Element& a, const Element& b) {
+  return a.tag == b.tag && a.text == b.text && a.is_enabled == b.is_enabled && a.xpath == b.xpath &&
+         same_attributes(a.attributes, b.attributes) && same_box(a.bounding_box, b.bounding_box) &&
+         same_box(a.text_box, b.text_box);
+}
+
 std::u32string element_type(const Element& element) {
   const auto& role = element.attributes.role;
   if (role == U"button" || role == U"link" || role == U"textbox" || role == U"combobox") return role;
@@ -114,7 +142,9 @@ bool before(double a, double b) {
 
 bool same(double a, double b) { return !before(a, b) && !before(b, a); }
 
-Entry interactable_entry(const Element& element, std::size_t source) {
+// The element moves into its entry: a scan's worth of texts and paths is
+// not copied again.
+Entry interactable_entry(Element&& element, std::size_t source) {
   Entry e;
   e.tag = element.tag;
   e.element_type = element_type(element);
@@ -124,12 +154,12 @@ Entry interactable_entry(const Element& element, std::size_t source) {
   e.is_enabled = element.is_enabled;
   e.is_anchor_only = false;
   e.position = position_of(*element.bounding_box);
-  e.element = element;
+  e.element = std::move(element);
   e.source = source;
   return e;
 }
 
-Entry text_entry(const Element& element, std::size_t source) {
+Entry text_entry(Element&& element, std::size_t source) {
   Entry e;
   e.tag = element.tag;
   e.element_type = U"text";
@@ -139,21 +169,20 @@ Entry text_entry(const Element& element, std::size_t source) {
   e.is_enabled = true;
   e.is_anchor_only = true;
   e.position = position_of(*element.bounding_box);
-  e.element = element;
+  e.element = std::move(element);
   e.source = source;
   return e;
 }
 
 }  // namespace
 
-std::vector<Entry> build(const std::vector<Element>& dom_elements,
-                         const std::vector<Element>& text_elements) {
+std::vector<Entry> build(std::vector<Element> dom_elements, std::vector<Element> text_elements) {
   std::vector<Entry> entries;
   entries.reserve(dom_elements.size() + text_elements.size());
   for (std::size_t i = 0; i < dom_elements.size(); ++i)
-    if (dom_elements[i].bounding_box) entries.push_back(interactable_entry(dom_elements[i], i));
+    if (dom_elements[i].bounding_box) entries.push_back(interactable_entry(std::move(dom_elements[i]), i));
   for (std::size_t i = 0; i < text_elements.size(); ++i)
-    if (text_elements[i].bounding_box) entries.push_back(text_entry(text_elements[i], i));
+    if (text_elements[i].bounding_box) entries.push_back(text_entry(std::move(text_elements[i]), i));
 
   // No row tolerance: reading order is the raw top edge, then the left edge.
   // Sorting a permutation keeps the heavy entries from being shuffled.

@@ -27,6 +27,12 @@ class ScanRecords {
 
   /// Whether `scan` holds the same records, so these stand for it too.
   bool stand_for(const PageScan& scan) const;
+  /// Becomes the records of `scan`, a later scan of the same page: only the
+  /// records that differ are read again, and the layout stays unless one of
+  /// them is placed otherwise (a ticked box is not). False when the scan
+  /// holds another number of records or one cannot be read: these records
+  /// are then spent, and the scan must be read afresh.
+  bool take_on(const PageScan& scan);
   const records::Elements& elements() const;
   const records::Elements& text_elements() const;
   /// The visible controls that show text of their own (a list box, a

@@ -66,6 +66,10 @@ Element layout_element(const records::Element& record);
 /// extent of its words and its path.
 Element layout_text(const records::Element& record);
 
+/// Whether two elements would be placed alike: the matrix built with one in
+/// place of the other is the same.
+bool same_layout(const Element& a, const Element& b);
+
 /// Tag to element type, in table order.
 struct TagType {
   const char32_t* tag;
@@ -87,7 +91,6 @@ std::u32string searchable(const Element& element);
 
 /// Builds the matrix: interactable entries, then text entries, stably sorted by
 /// top edge then left edge, numbered, and counted per element type.
-std::vector<Entry> build(const std::vector<Element>& dom_elements,
-                         const std::vector<Element>& text_elements);
+std::vector<Entry> build(std::vector<Element> dom_elements, std::vector<Element> text_elements);
 
 }  // namespace vantle::spatial
