@@ -64,6 +64,22 @@ def test_batched_scan_of_realistic_pages(open_page, name):
     compare(open_page(f"realistic/{name}.html"))
 
 
+@pytest.mark.parametrize("html", [
+    # a control named "attributes" hides the form's own attribute list
+    '<form id="f" data-testid="signup" data-step="2"><input name="attributes" aria-label="A"><button>Go</button></form>',
+    # a name given twice in other namespaces: the plain attribute is the one read
+    '<button id="b" data-testid="x">Go</button><script>const b = document.getElementById("b");'
+    'b.setAttributeNS("urn:a", "title", "first"); b.setAttributeNS(null, "title", "second"); b.setAttributeNS("urn:b", "class", "c");'
+    'b.setAttributeNS(null, "ID", "upper"); b.setAttribute("data-late", "y");</script>',
+    '<p id="p" class="c" data-a="1" data-b="" href="h" aria-label="L">Words <span data-s="s">and more</span></p>',
+])
+def test_batched_scan_reads_attributes_as_the_driver_does(page, html):
+    page.set_content(html)
+    elements, texts = compare(page)
+    assert any(r["attributes"] for r in elements + texts)
+    assert all(r["attributes"].get("title", "first") == "first" for r in elements)
+
+
 def controls_page(count, seed, shadow=True):
     """A page of about `count` controls mixing the cases where the browser's
     own notion of visible, enabled, text and box is easy to get wrong; with

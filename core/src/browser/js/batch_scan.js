@@ -323,6 +323,25 @@ parts => {
     return pairs;
   };
   const attrsOf = (el, names) => names.map(n => attr(el, n));
+  // The listed attributes (null when absent) and the data-* pairs, from one
+  // walk over the element's attributes rather than a lookup per name; the
+  // first attribute of a name is the one getAttribute answers with.
+  const positions = names => new Map(names.map((n, k) => [n, k]));
+  const capturedAt = positions(parts.captured), textAttributesAt = positions(parts.textAttributes);
+  const attributeFacts = (el, names, at) => {
+    const list = el.attributes;
+    // A form's controls can hide its own `attributes` under that name.
+    if (!(list instanceof NamedNodeMap)) return [attrsOf(el, names), dataAttrs(el)];
+    const values = new Array(names.length).fill(null);
+    const pairs = [];
+    for (let k = 0; k < list.length; k++) {
+      const name = list[k].name;
+      const i = at.get(name);
+      if (i !== undefined && values[i] === null) values[i] = list[k].value;
+      if (name.startsWith('data-')) pairs.push([name, list[k].value]);
+    }
+    return [values, pairs];
+  };
   const siblingLabel = parts.siblingLabel;
   const parentLabel = parts.parentLabel;
 
@@ -378,7 +397,8 @@ parts => {
     const b = boxOf(el);
     if (!b || b[2] <= 0 || b[3] <= 0) continue;
     if (!v && !attr(el, 'aria-label') && !attr(el, 'title')) continue;
-    out.i.push([v, e, tag, text, value, b, attrsOf(el, parts.captured), dataAttrs(el), xpathOf(el),
+    const [captured, pairs] = attributeFacts(el, parts.captured, capturedAt);
+    out.i.push([v, e, tag, text, value, b, captured, pairs, xpathOf(el),
       labelled.has(tag) ? labelFacts(el) : null, parts.iconName(el), parts.checkedState(el)]);
   }
   for (const el of queryAll(parts.custom)) {
@@ -414,8 +434,9 @@ parts => {
     const b = boxOf(el);
     if (!b) continue;
     const words = ownWords(el);
-    out.t.push([el.tagName.toLowerCase(), text, b, xpathOf(el), attrsOf(el, parts.textAttributes), dataAttrs(el),
-      words.length > 0, words.length ? parts.textBox(el, rectFor(el), words, wordsRange) : null]);
+    const [captured, pairs] = attributeFacts(el, parts.textAttributes, textAttributesAt);
+    out.t.push([el.tagName.toLowerCase(), text, b, xpathOf(el), captured, pairs, words.length > 0,
+      words.length ? parts.textBox(el, rectFor(el), words, wordsRange) : null]);
   }
   return JSON.stringify(out);
 }
