@@ -22,9 +22,13 @@ class PageEngine final : public Engine {
     scan.opened_page = std::exchange(memo_.opened, false);
     // Most steps find the page as the step before left it, or with a box
     // ticked: only what changed is read again. Records a scan still holds
-    // stay as they are.
-    const bool kept = last_ && (last_.use_count() == 1 ? last_->take_on(scan) : last_->stand_for(scan));
+    // stay as they are. A memo that kept its watch and version answered
+    // with the very records read last time.
+    const bool same = !memo_.watch.empty() && memo_.version == version_;
+    const bool kept =
+        last_ && (same || (last_.use_count() == 1 ? last_->take_on(scan) : last_->stand_for(scan)));
     if (!kept) last_ = std::make_shared<ScanRecords>(scan);
+    version_ = memo_.version;
     scan.typed = last_;
     return scan;
   }
@@ -66,6 +70,7 @@ class PageEngine final : public Engine {
   browser::ScanHooks hooks_;
   browser::ScanMemo memo_;
   std::shared_ptr<ScanRecords> last_;
+  std::size_t version_ = 0;  // the memo's version when last_ was last brought up to date
   bool followed_ = false;
   browser::RemotePtr marked_page_;
 };
