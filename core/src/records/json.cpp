@@ -15,8 +15,11 @@ constexpr const char* COORDS[] = {"x", "y", "width", "height"};
   throw type_error(what + " must be " + wanted + ", not " + value.type_name());
 }
 
-std::u32string text_of(const Json& value, const std::string& what) {
-  if (!value.is_string()) wrong(what, "text", value);
+// `what` names the value, and is called only when the value is of the wrong
+// kind: a scan reads thousands of keys.
+template <typename Name>
+std::u32string text_of(const Json& value, const Name& what) {
+  if (!value.is_string()) wrong(what(), "text", value);
   return text::decode(value.get_ref<const std::string&>());
 }
 
@@ -60,7 +63,7 @@ std::vector<Attribute> attributes_of(const Json& value, const Reading& reading) 
 }
 
 void read_key(Element& e, unsigned key, const Json& value, const Reading& reading) {
-  const std::string what = std::string("'") + key_name(key) + "'";
+  auto what = [key] { return std::string("'") + key_name(key) + "'"; };
   switch (key) {
     case KEY_TAG: e.tag = text_of(value, what); break;
     case KEY_TEXT: e.text = text_of(value, what); break;
@@ -166,7 +169,8 @@ Step step_from_json(const Json& record, bool value, bool ordinal) {
   if (!record.is_object()) wrong("the step record", "a dict", record);
   auto text_key = [&](const char* key) {
     const Json& v = member(record, key);
-    return v.is_null() && !record.contains(key) ? std::u32string() : text_of(v, std::string("the step's '") + key + "'");
+    if (v.is_null() && !record.contains(key)) return std::u32string();
+    return text_of(v, [key] { return std::string("the step's '") + key + "'"; });
   };
   Step step;
   step.action = text_key("action");
