@@ -20,7 +20,12 @@ class Answering:
 
 
 def captured(**values):
-    return [values.get(name.replace("-", "_")) for name in CAPTURED_ATTRIBUTES]
+    """The listed attributes present, as the page sends them: position, value, ..."""
+    out = []
+    for at, name in enumerate(CAPTURED_ATTRIBUTES):
+        if name.replace("-", "_") in values:
+            out += [at, values[name.replace("-", "_")]]
+    return out
 
 
 def facts(i=(), c=(), p=None, l=(), t=()):
@@ -37,8 +42,8 @@ EMAIL = [True, False, "input", "", "typed", [10, 100, 200, 24], captured(type="e
          "/html[1]/body[1]/input[1]", ["", "  ", " Email address ", None], None, None]
 TICK = [False, True, "input", "", None, [0, 300, 12, 12], captured(type="checkbox", aria_label="Agree"), [],
         "/html[1]/body[1]/input[2]", [None, "Agree"], None, True]
-WRAPPER = ["div", "Hello world", [0, 200, 500, 100], "/html[1]/body[1]/div[1]", [None] * 4, [], False, None]
-HELLO = ["p", " Hello ", [0, 200, 100, 20.25], "/html[1]/body[1]/div[1]/p[1]", ["intro", None, None, None],
+WRAPPER = ["div", "Hello world", [0, 200, 500, 100], "/html[1]/body[1]/div[1]", [], [], False, None]
+HELLO = ["p", " Hello ", [0, 200, 100, 20.25], "/html[1]/body[1]/div[1]/p[1]", [0, "intro"],
          [["data-k", "v"]], True, "1,2,3,4"]
 
 
@@ -72,7 +77,7 @@ def test_records_from_facts_keep_key_order_and_number_forms():
 
 def test_numbers_read_back_exactly():
     coords = [0.1 + 0.2, 1e-7, 123456.78901234567, 2 ** 53 + 2]
-    text = ["p", "x", coords, "/p[1]", [None] * 4, [], True, None]
+    text = ["p", "x", coords, "/p[1]", [], [], True, None]
     _, texts = scan(facts(t=[text]))
     assert list(texts[0]["bounding_box"].values()) == coords
     assert type(texts[0]["bounding_box"]["height"]) is int
@@ -80,7 +85,7 @@ def test_numbers_read_back_exactly():
 
 def test_many_distinct_attribute_names_all_come_through():
     pairs = [[f"data-n{k}", str(k)] for k in range(3000)]
-    _, texts = scan(facts(t=[["p", "x", [0, 0, 1, 1], "/p[1]", [None] * 4, pairs, True, None]] * 2))
+    _, texts = scan(facts(t=[["p", "x", [0, 0, 1, 1], "/p[1]", [], pairs, True, None]] * 2))
     for record in texts:
         assert list(record["attributes"].items()) == [tuple(p) for p in pairs]
 
@@ -92,10 +97,12 @@ def test_many_distinct_attribute_names_all_come_through():
     facts(i=[[True, True, "button"]]),                            # a record cut short
     facts(i=[[True, True, 7] + SAVE[3:]]),                        # a tag that is no text
     facts(i=[["yes"] + SAVE[1:]]),                                # visibility that is no truth value
-    facts(i=[SAVE[:6] + [captured()[:3]] + SAVE[7:]]),            # too few attribute values
+    facts(i=[SAVE[:6] + [[0, "a", 2]] + SAVE[7:]]),               # a position without its value
+    facts(i=[SAVE[:6] + [[13, "a"]] + SAVE[7:]]),                 # a position past the list
+    facts(i=[SAVE[:6] + [[-1, "a"]] + SAVE[7:]]),
     facts(l=[["Name", [0, None, 10, 10]]]),                      # a label box without a number
-    facts(t=[["p", "x", [0, 0, "1", 1], "/p[1]", [None] * 4, [], True, None]]),
-    facts(t=[["p", "x", [0, 0, 1, 1], "/p[1]", [None] * 4, {"data-a": "1"}, True, None]]),
+    facts(t=[["p", "x", [0, 0, "1", 1], "/p[1]", [], [], True, None]]),
+    facts(t=[["p", "x", [0, 0, 1, 1], "/p[1]", [], {"data-a": "1"}, True, None]]),
 ])
 def test_malformed_facts_raise_instead_of_reading_past_them(answer):
     with pytest.raises((RuntimeError, ValueError)):

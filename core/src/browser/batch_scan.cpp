@@ -83,11 +83,14 @@ Json box_record(const Fact& b) {
   return box;
 }
 
-Json captured(const Fact& values, const std::vector<std::string>& names) {
+// [position in `names`, value, position, value, ...] of the attributes present.
+Json captured(const Fact& present, const std::vector<std::string>& names) {
   Json attrs = Json::object();
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const Fact& v = values[static_cast<rapidjson::SizeType>(i)];
-    if (!v.IsNull()) attrs[names[i]] = json_of(v);
+  if (present.Size() % 2) throw std::runtime_error("the page's scan facts are malformed");
+  for (rapidjson::SizeType k = 0; k < present.Size(); k += 2) {
+    const std::size_t at = present[k].GetUint();
+    if (at >= names.size()) throw std::runtime_error("the page's scan facts are malformed");
+    attrs[names[at]] = json_of(present[k + 1]);
   }
   return attrs;
 }

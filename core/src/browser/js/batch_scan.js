@@ -322,10 +322,17 @@ parts => {
     for (let k = 0; k < list.length; k++) if (list[k].name.startsWith('data-')) pairs.push([list[k].name, list[k].value]);
     return pairs;
   };
-  const attrsOf = (el, names) => names.map(n => attr(el, n));
-  // The listed attributes (null when absent) and the data-* pairs, from one
-  // walk over the element's attributes rather than a lookup per name; the
-  // first attribute of a name is the one getAttribute answers with.
+  // Most listed attributes are absent: only those present are sent, as
+  // position, value, position, value, ... in the order of the list.
+  const present = values => {
+    const out = [];
+    for (let i = 0; i < values.length; i++) if (values[i] !== null) out.push(i, values[i]);
+    return out;
+  };
+  const attrsOf = (el, names) => present(names.map(n => attr(el, n)));
+  // The listed attributes and the data-* pairs, from one walk over the
+  // element's attributes rather than a lookup per name; the first attribute
+  // of a name is the one getAttribute answers with.
   const positions = names => new Map(names.map((n, k) => [n, k]));
   const capturedAt = positions(parts.captured), textAttributesAt = positions(parts.textAttributes);
   const attributeFacts = (el, names, at) => {
@@ -340,7 +347,7 @@ parts => {
       if (i !== undefined && values[i] === null) values[i] = list[k].value;
       if (name.startsWith('data-')) pairs.push([name, list[k].value]);
     }
-    return [values, pairs];
+    return [present(values), pairs];
   };
   const siblingLabel = parts.siblingLabel;
   const parentLabel = parts.parentLabel;
