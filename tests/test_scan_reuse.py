@@ -216,13 +216,17 @@ def framed(page, depth):
     return frame
 
 
+TWO_FRAMES = "() => new Promise(done => requestAnimationFrame(() => requestAnimationFrame(done)))"
+
 FRAME_CHANGES = {
     "text in the frame": lambda p: framed(p, 1).evaluate("document.getElementById('status').textContent = 'paid'"),
     "text in the nested frame": lambda p: framed(p, 2).evaluate(
         "document.getElementById('verdict').textContent = 'Confirmed'"),
     "scroll in the frame": lambda p: framed(p, 1).evaluate("scrollTo(0, 100)"),
     "frame navigates": lambda p: framed(p, 2).goto(framed(p, 2).url.replace("bank.html", "pay.html")),
-    "frame resized": lambda p: p.evaluate("document.getElementById('pay').style.height = '200px'"),
+    # The frame hears of its new size a frame later: the change is done once it has.
+    "frame resized": lambda p: (p.evaluate("document.getElementById('pay').style.height = '200px'"),
+                                framed(p, 1).evaluate(TWO_FRAMES)),
 }
 
 
