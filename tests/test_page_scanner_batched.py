@@ -257,3 +257,18 @@ def test_a_scan_kept_in_the_page_reads_the_page_anew_each_time(open_page):
     assert after[0][0]["attributes"]["_label"] == "Late field"
     named = lambda records: [(e["text"], e["attributes"].get("_label")) for e in records]  # noqa: E731
     assert named(after[0][1:]) == named(before[0])
+
+
+@pytest.mark.parametrize("cut", ["\\ud83d", "\\ude00", "x\\ud83d"])
+def test_text_cut_inside_a_character_is_scanned_with_a_replacement_character(page, cut):
+    # A script that slices an emoji in half leaves a lone surrogate in the page.
+    page.set_content("<button id=b>Save</button><p id=p></p><input id=i aria-label=Note>")
+    page.evaluate(f"""() => {{
+        document.getElementById('p').textContent = 'Total {cut} due';
+        document.getElementById('b').title = 'Keep {cut}';
+    }}""")
+    elements, texts = PageScanner(page, batched=True).extract_interactable_elements()
+    assert "Total \ufffd due" in [t["text"] for t in texts] or "Total x\ufffd due" in [t["text"] for t in texts]
+    button = next(e for e in elements if e["text"] == "Save")
+    assert button["attributes"]["title"].endswith("\ufffd")
+    assert next(e for e in elements if e["tag"] == "input")["attributes"]["aria-label"] == "Note"

@@ -445,5 +445,10 @@ parts => {
     out.t.push([el.tagName.toLowerCase(), text, b, xpathOf(el), captured, pairs, words.length > 0,
       words.length ? parts.textBox(el, rectFor(el), words, wordsRange) : null]);
   }
-  return JSON.stringify(out);
+  // A lone half of a surrogate pair (text cut mid-character by a script) is
+  // written as an escape no JSON reader takes: such text carries U+FFFD there
+  // instead, as it would once encoded. Only a page with one pays for the check.
+  const json = JSON.stringify(out);
+  if (!/\\u[dD][89a-fA-F]/.test(json)) return json;
+  return JSON.stringify(out, (key, value) => typeof value === 'string' ? value.toWellFormed() : value);
 }
