@@ -23,6 +23,16 @@ def same_as_fresh(memo, page):
     return memo.reused > reused
 
 
+def watched(page):
+    """A memo that has scanned the page, with the pointer out of the way, and
+    reuses that scan while nothing changes."""
+    page.mouse.move(1200, 700)
+    memo = _ScanMemo()
+    same_as_fresh(memo, page)
+    assert same_as_fresh(memo, page), "an unchanged page is scanned again"
+    return memo
+
+
 def poke(page):
     """Things a step does to a page, one after another: each yields its name once done."""
     yield "nothing"
@@ -106,10 +116,7 @@ CHANGES = {
 def test_a_change_that_can_alter_records_forces_a_fresh_scan(page, server, change):
     page.goto(f"{server}/scanner/controls.html")
     page.set_content(PAGE % "")
-    page.mouse.move(1200, 700)
-    memo = _ScanMemo()
-    same_as_fresh(memo, page)
-    assert same_as_fresh(memo, page), "an unchanged page is scanned again"
+    memo = watched(page)
     CHANGES[change](page)
     assert not same_as_fresh(memo, page)
 
@@ -139,9 +146,7 @@ def test_ticking_a_box_mends_its_records_or_forces_a_fresh_scan(page, case):
     page.set_content(TICK_PAGE % style)
     if case.startswith("box whose handler"):
         page.evaluate("document.getElementById('c').onchange = () => note.textContent = 'Unwrapped'")
-    page.mouse.move(1200, 700)
-    memo = _ScanMemo()
-    same_as_fresh(memo, page)
+    memo = watched(page)
     page.locator(box).evaluate("el => el.click()")
     # The mended records equal a fresh scan's either way; only the cost differs.
     assert same_as_fresh(memo, page) is mended
@@ -151,9 +156,7 @@ def test_ticking_a_box_mends_its_records_or_forces_a_fresh_scan(page, case):
 
 def test_a_box_ticked_in_a_frame_is_mended_in_that_frame(page, server, other_site):
     page.goto(f"{server}/frames/form.html?nested={other_site}/frames/bank.html")
-    page.mouse.move(1200, 700)
-    memo = _ScanMemo()
-    same_as_fresh(memo, page)
+    memo = watched(page)
     framed(page, 1).evaluate("document.getElementById('save').click()")
     assert same_as_fresh(memo, page)
     assert memo.ticks == 1
@@ -233,10 +236,7 @@ FRAME_CHANGES = {
 @pytest.mark.parametrize("change", sorted(FRAME_CHANGES))
 def test_a_change_inside_a_frame_is_never_missed(page, server, other_site, change):
     page.goto(f"{server}/frames/form.html?nested={other_site}/frames/bank.html")
-    page.mouse.move(1200, 700)
-    memo = _ScanMemo()
-    same_as_fresh(memo, page)
-    assert same_as_fresh(memo, page), "an unchanged page with frames is read again"
+    memo = watched(page)
     FRAME_CHANGES[change](page)
     assert not same_as_fresh(memo, page)
     assert same_as_fresh(memo, page)

@@ -52,10 +52,8 @@ std::string watched_scan_body() {
   return std::string("(key, since, mark) => {\n  if (mark) (") + js::navigation_mark +
          ")(mark);\n  const opened = window.__vantleOpened ? '+' : '';\n  (" + js::open_watch +
          ")();\n  window.__vantleOpened = false;\n  const watch = window[key];\n"
-         "  if (since && watch && watch.id === since && watch.unchanged()) {\n"
-         "    const ticks = watch.ticks(" + js::element_path + ");\n"
-         "    return opened + (ticks.length ? '~' + JSON.stringify(ticks) : '');\n"
-         "  }\n"
+         "  if (since && watch && watch.id === since && watch.unchanged())\n"
+         "    return opened + watch.ticks(" + js::element_path + ");\n"
          "  // Frames are watched each in its own document: with any here, install no watch.\n"
          "  if (window.frames.length && watch) { watch.stop(); delete window[key]; }\n"
          "  const id = window.frames.length ? '' : (" + js::scan_watch + ")(key);\n"

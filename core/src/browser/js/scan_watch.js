@@ -73,13 +73,14 @@
       if (changed || view() !== viewAtStart || document.getAnimations().length) return false;
       return scrolled.every(([el, top, left]) => el.scrollTop === top && el.scrollLeft === left);
     },
-    // The ticked state of the boxes ticked since the last call, by element
-    // path: [[path, checked], ...].
+    // The boxes ticked since the last call, as the scan answers them: '' for
+    // none, else '~' and their [[path, checked], ...].
     ticks: (pathOf) => {
+      if (!ticked.size) return '';
       const known = new Map();
       const out = Array.from(ticked, b => [pathOf(b, known), b.checked]);
       ticked.clear();
-      return out;
+      return '~' + JSON.stringify(out);
     },
     stop: () => {
       observer.disconnect();
