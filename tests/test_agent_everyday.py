@@ -66,6 +66,14 @@ class TestTicks:
             with pytest.raises(StepFailed, match="expected .* checked"):
                 agent.run(f'verify "{name}" {denied}')
 
+    def test_a_box_is_read_not_the_button_beside_its_label(self, on):
+        # As in an export form: the label wraps the box, a submit button follows.
+        agent = on("controls.html")
+        assert agent.run('verify "download file" is not checked') is True
+        agent.run('check "download file"')
+        assert agent.run('verify "download file" is checked') is True
+        assert checked(agent, "#dl") is True
+
     @pytest.mark.parametrize("ending", ["is checked", "is not checked"])
     def test_a_field_is_neither_checked_nor_unchecked(self, on, ending):
         agent = on("controls.html")

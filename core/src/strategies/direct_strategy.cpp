@@ -195,8 +195,15 @@ Result resolve_generic(const Instruction& in, const Elements& dom, const Element
   const detail::Matcher target(strip_type_descriptors(in.target, in.quoted));
   const auto& action = in.action;
 
-  Pool matched = matching(eligible, target, action, true);
-  if (matched.empty()) matched = matching(eligible, target, action, false);
+  auto match_in = [&](const Pool& pool) {
+    Pool found = matching(pool, target, action, true);
+    return found.empty() ? matching(pool, target, action, false) : found;
+  };
+  Pool matched;
+  // A tick is asked of a box: a box that answers to the name outranks any
+  // other control that does, such as the button its label sits beside.
+  if (action == U"verify_checked") matched = match_in(filter_by_action(U"check", dom));
+  if (matched.empty()) matched = match_in(eligible);
   if (matched.empty() && action == U"extract_text") matched = matching(all_of(text_elements), target, U"", true);
   if (matched.empty() && action == U"click") matched = clickable_text(text_elements, target);
   if (matched.empty()) return Result{};
