@@ -4,6 +4,7 @@ A counting relay in front of each server shows which worker connected where."""
 
 import os
 import shlex
+import signal
 import socket
 import subprocess
 import sys
@@ -104,7 +105,9 @@ def test_each_worker_takes_its_own_server_round_robin(pytester, browsers_folder,
         for _ in range(2):
             port = free_port()
             args = [a.replace("3000", str(port)).replace("0.0.0.0", "127.0.0.1") for a in server_command[1:]]
-            servers.append(subprocess.Popen([str(BIN / "playwright"), *args], env=env))
+            # Its own process group: the `playwright` command runs the server as a
+            # child that outlives it when only the command is stopped.
+            servers.append(subprocess.Popen([str(BIN / "playwright"), *args], env=env, start_new_session=True))
             wait_for_port(port, servers[-1])
             relays.append(Relay(port))
         variable, endpoints = test_command[0].split("=", 1)
@@ -121,7 +124,10 @@ def test_each_worker_takes_its_own_server_round_robin(pytester, browsers_folder,
         for relay in relays:
             relay.close()
         for server in servers:
-            server.terminate()
+            try:
+                os.killpg(server.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass  # the whole group has ended already
             server.wait(timeout=30)
 
 
