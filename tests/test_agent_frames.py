@@ -185,6 +185,26 @@ def test_spatial_steps_cross_the_frame_border(at_checkout):
     assert text_in(agent.page, 1, "#status") == "paid"
 
 
+@pytest.mark.parametrize("site", ["same-site", "other-site"])
+def test_presses_land_on_the_element_in_a_bordered_frame(agent, server, other_site, site):
+    """A frame from another site runs in a process of its own, for which the
+    driver leaves the frame element's border and padding out of its boxes.
+    Presses still land on the element itself, below the frame's fold too."""
+    export = (other_site if site == "other-site" else server) + "/frames/export.html"
+    agent.run(f"navigate {server}/frames/host.html?src={export}")
+    embedded = frame(agent.page, 1)
+    for step, ticked in [('click "download file"', True), ('click "download file"', False),
+                         ('check "download file"', True), ('uncheck "download file"', False),
+                         ('check "download file"', True), ('check "download file"', True)]:
+        agent.run(step)
+        assert embedded.is_checked("#dl") is ticked, step
+    agent.run('type q3 into "File name"')
+    agent.run('click "Export CSV"')
+    assert embedded.inner_text("#export-status") == "exported q3 as file"
+    # Each press reached the box itself, not its label or the form around it.
+    assert embedded.evaluate("() => pressed") == ["dl"] * 5 + ["file-name", "Export CSV"]
+
+
 # ---- explain and report ----------------------------------------------------------
 
 

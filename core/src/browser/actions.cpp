@@ -3,6 +3,7 @@
 
 #include "vantle/browser/actions.h"
 #include "vantle/browser/frames.h"
+#include "vantle/browser/page_scanner.h"
 #include "vantle/text/text.h"
 
 namespace vantle::browser {
@@ -246,18 +247,20 @@ std::string Actions::pointer(const Json& element, const Press& how, bool* driver
     if (driver_followed) *driver_followed = std::string_view(how.method) == "click";
   };
   const std::string xpath = own_path(element);
+  std::exception_ptr last;
   const bool framed = !frame_chain(element).empty();
+  const std::optional<FrameSpot> spot = framed ? pressable_spot(element, last) : std::nullopt;
   // A click that opens a native dialog the browser manager keeps pending has
   // landed, but the browser answers nothing until the dialog is handled: the
   // click times out, and a further attempt would click again or, through the
   // mouse, never return. So the click counts as done once such a dialog shows.
   const bool dialog_before = dialog_pending();
   auto landed = [&] { return !dialog_before && dialog_pending(); };
-  std::exception_ptr last;
   std::string text;
-  if (!xpath.empty() && (attempt(last, [&] {
+  if (!xpath.empty() && (!spot || !spot->driver_off) && (attempt(last, [&] {
                            RemotePtr at = at_path(element);
-                           if (auto ready = framed ? std::nullopt : scrolled_text(xpath)) {
+                           auto ready = spot ? std::optional(spot->text) : framed ? std::nullopt : scrolled_text(xpath);
+                           if (ready) {
                              text = *ready;
                              press(at, how);
                            } else {
@@ -268,17 +271,18 @@ std::string Actions::pointer(const Json& element, const Press& how, bool* driver
     return text;
   RemotePtr locator;
   text.clear();
-  if (attempt(last, [&] { locator = build_locator(element); }) && locator &&
+  if ((!spot || !spot->driver_off) && attempt(last, [&] { locator = build_locator(element); }) && locator &&
       (attempt(last, [&] {
          click_through(locator, how, text);
          followed();
        }) || landed()))
     return text;
   try {
-    const Point at = centre(element);
+    // Inside a frame, the spot read just now; the scan's may have scrolled away.
+    const Point at = spot ? spot->centre : centre(element);
     page_->attr("mouse")->call(how.method, {Json(at.x), Json(at.y)}, how.kwargs());
     settle();
-    return text_field(element, "text");
+    return spot ? spot->text : text_field(element, "text");
   } catch (...) {
     rethrow_interrupt();
     fail_all(how.failure, element, last);
@@ -301,6 +305,16 @@ void Actions::type_text(const Json& element, std::string_view text) const {
   require_record(element, "element");
   const std::string xpath = own_path(element);
   std::exception_ptr last;
+  const std::optional<FrameSpot> spot =
+      frame_chain(element).empty() ? std::nullopt : pressable_spot(element, last);
+  if (spot && spot->driver_off) {
+    // Where the driver would press beside the field, a rich editor is still
+    // focused as it would focus itself; any other field takes the mouse.
+    if (!spot->reached && at_path(element)->call_value("evaluate", {Json(FOCUS_FOR_TYPING_JS)}) == Json("focused"))
+      return type_here(text);
+    page_->attr("mouse")->call("click", {Json(spot->centre.x), Json(spot->centre.y)});
+    return type_here(text);
+  }
   if (!xpath.empty() && attempt(last, [&] { type_through(at_path(element), text); }))
     return;
   RemotePtr locator;
@@ -308,13 +322,33 @@ void Actions::type_text(const Json& element, std::string_view text) const {
       attempt(last, [&] { type_through(locator, text); }))
     return;
   try {
-    const Point at = centre(element);
+    const Point at = spot ? spot->centre : centre(element);
     page_->attr("mouse")->call("click", {Json(at.x), Json(at.y)});
     type_here(text);
   } catch (...) {
     rethrow_interrupt();
     fail_all("Failed to type into element ", element, last);
   }
+}
+
+// The driver's set_checked presses where the driver thinks the box is; where
+// that is wrong the box is pressed at its real centre, and the press must
+// have changed its state.
+bool Actions::framed_set_checked(const Json& element, bool checked) const {
+  std::exception_ptr last;
+  const std::optional<FrameSpot> spot = pressable_spot(element, last);
+  if (!spot || !spot->driver_off) return false;
+  const std::string head =
+      std::string("Failed to ") + (checked ? "check" : "uncheck") + " element " + element_label(element) + ": ";
+  RemotePtr box = at_path(element);
+  auto state = [&] { return box->call_value("evaluate", {Json(CHECKED_STATE_JS)}); };
+  const Json before = state();
+  if (!before.is_boolean()) throw ActionError(head + "it is not a check box, radio button or switch");
+  if (before.get<bool>() == checked) return true;
+  if (!spot->reached) throw ActionError(head + "something else covers it in its frame");
+  page_->attr("mouse")->call("click", {Json(spot->centre.x), Json(spot->centre.y)});
+  if (state() != Json(checked)) throw ActionError(head + "pressing it did not change its state");
+  return true;
 }
 
 void Actions::on_element(const Json& element, const char* what,

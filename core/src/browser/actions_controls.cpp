@@ -2,6 +2,7 @@
 // and move through the page's history.
 
 #include "vantle/browser/actions.h"
+#include "vantle/browser/frames.h"
 #include "vantle/text/text.h"
 #include "page_scripts.h"
 #include "scan_detail.h"
@@ -46,6 +47,7 @@ Json cell_in(const RemotePtr& target, bool is_page, const detail::FrameView& vie
 }  // namespace
 
 void Actions::set_checked(const Json& element, bool checked) const {
+  if (!frame_chain(element).empty() && framed_set_checked(element, checked)) return;
   on_element(element, checked ? "check" : "uncheck",
              [&](const RemotePtr& locator) { locator->call("set_checked", {Json(checked)}); });
 }

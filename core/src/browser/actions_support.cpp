@@ -13,6 +13,7 @@ const char* const FOCUS_FOR_TYPING_JS = js::focus_for_typing;
 const char* const POINT_JS = js::element_at_point;
 const char* const SELECTED_LABEL_JS = js::selected_label;
 const char* const SELECT_TEXT_JS = js::select_text;
+const std::string FRAME_SPOT_JS = std::string("el => (") + js::frame_spot + ")(el, " + js::scroll_into_view + ")";
 const std::string SCROLLED_TEXT_JS =
     std::string("(path) => (") + js::scrolled_text + ")(path, " + js::scroll_into_view + ")";
 

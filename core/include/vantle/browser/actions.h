@@ -46,6 +46,9 @@ extern const char* const POINT_JS;
 extern const char* const SELECTED_LABEL_JS;
 /// The same label, evaluated with an element handle as argument by extract_text.
 extern const char* const SELECT_TEXT_JS;
+/// Takes an element inside a frame; scrolls it as SCROLL_JS does and returns
+/// [left, top, width, height, inner text, reached] in its document's view.
+extern const std::string FRAME_SPOT_JS;
 /// Takes an element path; scrolls that element as SCROLL_JS does and returns
 /// its inner text, or null when the path finds no HTML element.
 extern const std::string SCROLLED_TEXT_JS;
@@ -93,6 +96,14 @@ struct Point {
   double y = 0;
 };
 
+/// An element inside embedded frames as it shows now, scrolled into view.
+struct FrameSpot {
+  Point centre;             // in the top page
+  bool driver_off = false;  // the driver's own presses would land elsewhere
+  bool reached = false;     // a press at the centre reaches the element or its label
+  std::string text;         // its inner text, trimmed
+};
+
 /// Where the actions find the native dialog the page holds pending.
 class DialogSource {
  public:
@@ -132,6 +143,10 @@ class Actions {
   RemotePtr at_path(const Json& element) const;
   /// The centre of the scan-time bounding box (0 for missing numbers).
   Point centre(const Json& element) const;
+  /// For an element inside embedded frames, found by its path: where it
+  /// shows now, scrolled into view. Null for anything else, or when it has
+  /// no box or its frame shows nothing.
+  std::optional<FrameSpot> frame_spot(const Json& element) const;
 
   /// Clicks through the xpath, then the stable-attribute locator, then the
   /// centre point; returns the clicked element's text. A click that opens a
@@ -203,6 +218,8 @@ class Actions {
   /// Waits for the document a press may have started; never fails the press.
   void settle() const;
   std::optional<std::string> scrolled_text(const std::string& xpath) const;
+  std::optional<FrameSpot> pressable_spot(const Json& element, std::exception_ptr& last) const;
+  bool framed_set_checked(const Json& element, bool checked) const;
   bool dialog_pending() const;
   void type_through(const RemotePtr& locator, std::string_view text) const;
   void type_here(std::string_view text) const;
