@@ -108,6 +108,7 @@ CHANGES = {
     "viewport": lambda p: p.set_viewport_size({"width": 700, "height": 500}),
     "hover menu": lambda p: p.hover("text=Products"),
     "drop-down": lambda p: p.select_option("#s", "Chile"),
+    "drop-down set by a script": lambda p: p.evaluate("document.getElementById('s').selectedIndex = 1"),
     "navigation": lambda p: p.goto(p.url),
 }
 
@@ -152,6 +153,16 @@ def test_ticking_a_box_mends_its_records_or_forces_a_fresh_scan(page, case):
     assert same_as_fresh(memo, page) is mended
     assert memo.ticks == (1 if mended else 0)
     assert same_as_fresh(memo, page), "the scan after the mended one is reused"
+
+
+@pytest.mark.parametrize("box, mended", [("#c", True), ("#pick", True), ("#shadow >> #inner", False)],
+                         ids=["check box", "radio button", "box in a shadow tree"])
+def test_a_box_ticked_by_a_script_is_seen_though_no_event_fires(page, box, mended):
+    page.set_content(TICK_PAGE % "")
+    memo = watched(page)
+    page.locator(box).evaluate("el => { el.checked = !el.checked }")
+    assert same_as_fresh(memo, page) is mended
+    assert memo.ticks == (1 if mended else 0)
 
 
 def test_a_box_ticked_in_a_frame_is_mended_in_that_frame(page, server, other_site):
@@ -284,6 +295,8 @@ def test_steps_after_a_change_read_the_changed_page_not_the_records_kept_for_the
         agent.run('verify "first box" is not checked')
         agent.run('verify "Saved" is present')
         agent.run('verify "Draft" is not present')
+        agent.page.evaluate("document.getElementById('two').checked = false")  # a script's tick fires no event
+        agent.run('verify "second box" is not checked')
         # a tick changes a record but moves nothing: what is found by place must read the tick
         for state in ("checked", "not checked", "checked"):
             agent.run('click checkbox left of "Beta"')

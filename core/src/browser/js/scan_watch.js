@@ -17,13 +17,25 @@
   const options = {subtree: true, childList: true, attributes: true, characterData: true};
   const observer = new MutationObserver(change);
   observer.observe(document, options);
-  const walker = document.createTreeWalker(document, NodeFilter.SHOW_ELEMENT);
   const scrolled = [];
-  for (let el = walker.nextNode(); el; el = walker.nextNode()) {
-    if (el.shadowRoot) observer.observe(el.shadowRoot, options);
-    // Scroll events arrive a frame late: compare offsets instead.
-    if (el.scrollTop || el.scrollLeft || el.scrollHeight > el.clientHeight || el.scrollWidth > el.clientWidth)
-      scrolled.push([el, el.scrollTop, el.scrollLeft]);
+  // A script may tick a box or pick an option by setting a property, which
+  // neither mutates the DOM nor fires an event: their states are compared.
+  const boxes = [];
+  const selects = [];
+  const roots = [document];
+  for (let i = 0; i < roots.length; i++) {
+    const walker = document.createTreeWalker(roots[i], NodeFilter.SHOW_ELEMENT);
+    for (let el = walker.nextNode(); el; el = walker.nextNode()) {
+      if (el.shadowRoot) {
+        observer.observe(el.shadowRoot, options);
+        roots.push(el.shadowRoot);
+      }
+      if (el instanceof HTMLInputElement && (el.type === 'checkbox' || el.type === 'radio')) boxes.push([el, el.checked]);
+      else if (el instanceof HTMLSelectElement) selects.push([el, el.selectedIndex]);
+      // Scroll events arrive a frame late: compare offsets instead.
+      if (el.scrollTop || el.scrollLeft || el.scrollHeight > el.clientHeight || el.scrollWidth > el.clientWidth)
+        scrolled.push([el, el.scrollTop, el.scrollLeft]);
+    }
   }
   const view = () => [scrollX, scrollY, innerWidth, innerHeight, devicePixelRatio].join();
   const viewAtStart = view();
@@ -53,11 +65,22 @@
   const ticked = new Set();
   const group = box => box.type !== 'radio' || !box.name ? [box]
     : Array.from(document.querySelectorAll('input[type=radio]')).filter(r => r.name === box.name && r.form === box.form);
+  const tick = box => {
+    if (box.getRootNode() !== document || readsFormState()) return change();
+    for (const b of group(box)) ticked.add(b);
+  };
   const formChange = event => {
     const t = event.target;
-    const box = t instanceof HTMLInputElement && (t.type === 'checkbox' || t.type === 'radio');
-    if (!box || t.getRootNode() !== document || readsFormState()) return change();
-    for (const b of group(t)) ticked.add(b);
+    if (!(t instanceof HTMLInputElement && (t.type === 'checkbox' || t.type === 'radio'))) return change();
+    tick(t);
+  };
+  const quietFormChanges = () => {
+    for (const entry of boxes)
+      if (entry[0].checked !== entry[1]) {
+        entry[1] = entry[0].checked;
+        tick(entry[0]);
+      }
+    if (selects.some(([el, index]) => el.selectedIndex !== index)) change();
   };
   const events = ['scroll', 'resize', 'mouseover', 'mouseout', 'focusin', 'focusout', 'load', 'error', 'toggle',
     'transitionrun', 'transitionend', 'animationstart', 'animationend', 'fullscreenchange', 'pageshow'];
@@ -70,6 +93,7 @@
     id,
     unchanged: () => {
       if (observer.takeRecords().length) changed = true;
+      quietFormChanges();
       if (changed || view() !== viewAtStart || document.getAnimations().length) return false;
       return scrolled.every(([el, top, left]) => el.scrollTop === top && el.scrollLeft === left);
     },
