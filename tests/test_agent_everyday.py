@@ -111,6 +111,11 @@ class TestFields:
         agent.run('clear "Full name"')
         assert agent.page.input_value("#name") == ""
 
+    @pytest.mark.parametrize("step, value", [('extract text from "Full name"', "Old Name"),
+                                             ('extract text from "Delivery"', "Express")])
+    def test_extract_reads_the_field_its_label_names_not_the_label(self, on, step, value):
+        assert on("controls.html").run(step) == value
+
     def test_upload_reads_the_path_from_the_file_roots(self, on):
         agent = on("controls.html")
         agent.run('upload files/note.txt into "Attachment"')

@@ -172,7 +172,7 @@ bool is_name_source(std::u32string_view source) { return in_table(NAME_SOURCES, 
 
 bool label_names(std::u32string_view action, const Element& element) {
   if (action == U"type" || action == U"select" || action == U"clear" || action == U"upload" ||
-      action == U"verify_checked")
+      action == U"verify_checked" || action == U"extract_text")
     return true;
   const auto* role = element.attribute(U"role");
   if (role && in_table(CHOICE_ROLES, text::lower(*role))) return true;

@@ -123,7 +123,8 @@ std::vector<std::u32string> searchable_strings(const Element& element, bool incl
 /// True for the sources of NAME_SOURCES.
 bool is_name_source(std::u32string_view source);
 /// Whether the field label is a surface of `element` for `action`: always for
-/// typing and selecting, and for a checkbox or radio button whatever the action,
+/// the steps that fill, read or check a field (typing, selecting, reading its
+/// value), and for a checkbox or radio button whatever the action,
 /// since its label is the only name it has.
 bool label_names(std::u32string_view action, const Element& element);
 /// Where the target matched: "text" or the attribute's name, a name before any
