@@ -21,10 +21,11 @@ std::string build() {
   lists["textAttributes"] = TEXT_ATTRIBUTES;
   lists["maxLabelHeight"] = MAX_LABEL_HEIGHT;
   std::string scripts = std::string("{elementPath: (") + js::element_path + "), siblingLabel: (" + js::sibling_label +
-                        "), parentLabel: (" + js::parent_label + "), directText: (" + js::direct_text +
-                        "), pointerScan: (" + js::pointer_scan + "), shownText: (" + js::shown_text + "), iconName: (" + js::icon_name + "), checkedState: (" + js::checked_state + "), textBox: (" + js::text_box + "), labelText: (" + js::label_text +
-                        "), labelledbyText: (" + js::labelledby_text + "), nativeLabelText: (" +
-                        js::native_label_text + ")}";
+                        "), parentLabel: (" + js::parent_label + "), pointerScan: (" + js::pointer_scan +
+                        "), shownText: (" + js::shown_text + "), iconName: (" + js::icon_name +
+                        "), checkedState: (" + js::checked_state + "), textBox: (" + js::text_box +
+                        "), labelText: (" + js::label_text + "), labelledbyText: (" + js::labelledby_text +
+                        "), nativeLabelText: (" + js::native_label_text + ")}";
   std::string scan = std::string("() => (") + js::batch_scan + ")(Object.assign(" + lists.dump() + ", " + scripts + "))";
   // The page keeps the scan once made: a function made afresh by every call
   // starts cold each time, while one kept warms up in the page's JIT compiler
