@@ -1,16 +1,17 @@
 """Agent steps against the hand-written Playwright calls they stand for.
 
-On generated back-office pages of 100, 1,000 and 4,000 controls, times three
+On generated back-office pages of 100, 1,000 and 4,000 controls, times four
 steps next to their Playwright equivalents in the same run and prints the
 medians and the ratios:
 
     click "Button 100"                       get_by_role("button", name=..., exact=True).click()
     verify "Button 100" is visible           expect(get_by_role(...)).to_be_visible()
     click checkbox left of "Order 1100"      get_by_role("row").filter(has_text=...).get_by_role("checkbox").click()
+    type 5 into "Qty 100"                    get_by_label(...).click(); keyboard.press("Control+a"); keyboard.type("5")
 
 The two sides alternate run by run, so load on the machine hits both alike.
 
-    .venv/bin/python benchmarks/step.py [--runs N] [--sizes 100 1000 4000]
+    .venv/bin/python benchmarks/step.py [--runs N] [--sizes 100 1000 4000] [--kinds click visible spatial type]
 """
 
 import argparse
@@ -30,7 +31,14 @@ STEPS = (
      lambda page: expect(page.get_by_role("button", name="Button 100", exact=True)).to_be_visible()),
     ("spatial", 'click checkbox left of "Order 1100"',
      lambda page: page.get_by_role("row").filter(has_text="Order 1100").get_by_role("checkbox").click()),
+    ("type", 'type 5 into "Qty 100"', lambda page: type_by_hand(page, "Qty 100", "5")),
 )
+
+
+def type_by_hand(page, label, text):
+    page.get_by_label(label, exact=True).click()
+    page.keyboard.press("Control+a")
+    page.keyboard.type(text)
 
 
 def alternating_medians(first, second, runs):
@@ -49,6 +57,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=15)
     parser.add_argument("--sizes", type=int, nargs="+", default=[100, 1000, 4000])
+    parser.add_argument("--kinds", nargs="+", choices=[kind for kind, _, _ in STEPS], default=[k for k, _, _ in STEPS])
     args = parser.parse_args()
     print(f"medians of {args.runs} alternating runs; {load()}")
     print(f"{'controls':>8} {'step':<38} {'agent ms':>9} {'Playwright ms':>14} {'ratio':>6}")
@@ -58,7 +67,9 @@ def main():
             page_file = Path(tmp) / f"orders{size}.html"
             page_file.write_text(page_html(size), encoding="utf-8")
             agent.run(f"navigate {page_file.as_uri()}")
-            for _, step, hand in STEPS:
+            for kind, step, hand in STEPS:
+                if kind not in args.kinds:
+                    continue
                 agent.run(step)  # warm both paths once
                 hand(page)
                 mine, theirs = alternating_medians(lambda: agent.run(step), lambda: hand(page), args.runs)

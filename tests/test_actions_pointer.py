@@ -129,6 +129,23 @@ class TestTyping:
         Actions(page).type_text(element, "Zoë 😀 new")
         assert page.locator(selector).input_value() == "Zoë 😀 new"
 
+    @pytest.mark.parametrize(
+        "selector, presses",
+        [("#far", 1), ("#clipped", 0)],
+        ids=["field-below-the-fold-is-clicked", "clipped-field-is-focused-without-a-press"],
+    )
+    def test_by_path_scrolls_to_the_centre_then_clicks_unless_the_field_took_the_focus(
+            self, on_page, selector, presses):
+        page = on_page("type.html")
+        element = describe(page, selector)
+        Actions(page).type_text(element, "typed")
+        assert page.locator(selector).input_value() == "typed"
+        assert page.evaluate("window.presses") == presses
+        # Centred by the scroll script, not merely brought to the edge by the click.
+        offset = page.locator(selector).evaluate(
+            "el => { const r = el.getBoundingClientRect(); return r.top + r.height / 2 - innerHeight / 2; }")
+        assert abs(offset) < 5
+
     def test_through_name(self, on_page):
         page = on_page("type.html")
         page.fill("[name=city]", "Paris")

@@ -201,15 +201,21 @@ void Actions::settle() const {
   }
 }
 
-// Scroll and text of an element that is there already cost one browser call
-// instead of the locator's three (wait for it, evaluate, release) and one more.
-std::optional<std::string> Actions::scrolled_text(const std::string& xpath) const {
+// An element of the top document that is there already is scrolled and asked
+// in one browser call instead of the locator's three (wait for it, evaluate,
+// release) per question. Null sends the caller the locator's waiting way.
+Json Actions::at_path_answer(const std::string& script, const std::string& xpath) const {
   try {
-    Json text = page_->call_value("evaluate", {Json(SCROLLED_TEXT_JS), Json(xpath)});
-    if (text.is_string()) return trimmed(text);
+    return page_->call_value("evaluate", {Json(script), Json(xpath)});
   } catch (...) {
     rethrow_interrupt();
   }
+  return nullptr;
+}
+
+std::optional<std::string> Actions::scrolled_text(const std::string& xpath) const {
+  Json text = at_path_answer(SCROLLED_TEXT_JS, xpath);
+  if (text.is_string()) return trimmed(text);
   return std::nullopt;
 }
 
@@ -297,16 +303,20 @@ void Actions::type_here(std::string_view text) const {
 
 void Actions::type_through(const RemotePtr& locator, std::string_view text) const {
   locator->call("evaluate", {Json(SCROLL_JS)});
-  if (locator->call_value("evaluate", {Json(FOCUS_FOR_TYPING_JS)}) != Json("focused")) locator->call("click");
+  type_after(locator, locator->call_value("evaluate", {Json(FOCUS_FOR_TYPING_JS)}) == Json("focused"), text);
+}
+
+void Actions::type_after(const RemotePtr& locator, bool focused, std::string_view text) const {
+  if (!focused) locator->call("click");
   type_here(text);
 }
 
 void Actions::type_text(const Json& element, std::string_view text) const {
   require_record(element, "element");
   const std::string xpath = own_path(element);
+  const bool framed = !frame_chain(element).empty();
   std::exception_ptr last;
-  const std::optional<FrameSpot> spot =
-      frame_chain(element).empty() ? std::nullopt : pressable_spot(element, last);
+  const std::optional<FrameSpot> spot = framed ? pressable_spot(element, last) : std::nullopt;
   if (spot && spot->driver_off) {
     // Where the driver would press beside the field, a rich editor is still
     // focused as it would focus itself; any other field takes the mouse.
@@ -315,7 +325,12 @@ void Actions::type_text(const Json& element, std::string_view text) const {
     page_->attr("mouse")->call("click", {Json(spot->centre.x), Json(spot->centre.y)});
     return type_here(text);
   }
-  if (!xpath.empty() && attempt(last, [&] { type_through(at_path(element), text); }))
+  if (!xpath.empty() && attempt(last, [&] {
+        RemotePtr at = at_path(element);
+        Json ready = framed ? Json() : at_path_answer(SCROLLED_FOCUS_JS, xpath);
+        if (ready.is_string()) type_after(at, ready == "focused", text);
+        else type_through(at, text);
+      }))
     return;
   RemotePtr locator;
   if (attempt(last, [&] { locator = build_locator(element); }) && locator &&

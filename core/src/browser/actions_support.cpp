@@ -14,8 +14,19 @@ const char* const POINT_JS = js::element_at_point;
 const char* const SELECTED_LABEL_JS = js::selected_label;
 const char* const SELECT_TEXT_JS = js::select_text;
 const std::string FRAME_SPOT_JS = std::string("el => (") + js::frame_spot + ")(el, " + js::scroll_into_view + ")";
-const std::string SCROLLED_TEXT_JS =
-    std::string("(path) => (") + js::scrolled_text + ")(path, " + js::scroll_into_view + ")";
+
+namespace {
+
+// The element at a path, scrolled as SCROLL_JS does and then asked `question`.
+std::string scrolled_at_path(const char* question) {
+  return std::string("(path) => (") + js::at_path + ")(path, " + js::scroll_into_view + ", " + question + ")";
+}
+
+}  // namespace
+
+// A driver's inner_text() reads the element's innerText.
+const std::string SCROLLED_TEXT_JS = scrolled_at_path("el => el.innerText");
+const std::string SCROLLED_FOCUS_JS = scrolled_at_path(js::focus_for_typing);
 
 const std::vector<std::pair<std::string, std::string>> KEYMAP = {
     {"enter", "Enter"},         {"return", "Enter"},       {"escape", "Escape"},

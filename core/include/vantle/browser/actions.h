@@ -52,6 +52,10 @@ extern const std::string FRAME_SPOT_JS;
 /// Takes an element path; scrolls that element as SCROLL_JS does and returns
 /// its inner text, or null when the path finds no HTML element.
 extern const std::string SCROLLED_TEXT_JS;
+/// Takes an element path; scrolls that element as SCROLL_JS does and returns
+/// what FOCUS_FOR_TYPING_JS answers for it, or null when the path finds no
+/// HTML element.
+extern const std::string SCROLLED_FOCUS_JS;
 
 /// Waits, in milliseconds.
 inline constexpr int HANDLE_TIMEOUT_MS = 2000;  // locator attempt of element_handle
@@ -217,11 +221,13 @@ class Actions {
   void press(const RemotePtr& locator, const Press& how) const;
   /// Waits for the document a press may have started; never fails the press.
   void settle() const;
+  Json at_path_answer(const std::string& script, const std::string& xpath) const;
   std::optional<std::string> scrolled_text(const std::string& xpath) const;
   std::optional<FrameSpot> pressable_spot(const Json& element, std::exception_ptr& last) const;
   bool framed_set_checked(const Json& element, bool checked) const;
   bool dialog_pending() const;
   void type_through(const RemotePtr& locator, std::string_view text) const;
+  void type_after(const RemotePtr& locator, bool focused, std::string_view text) const;
   void type_here(std::string_view text) const;
   RemotePtr pending_dialog(const char* none_message) const;
   std::string handle_dialog(const char* method, const char* none_message) const;
