@@ -180,6 +180,21 @@ def test_a_click_asks_no_navigation_question_the_driver_answered(agent, slow_ser
     assert any(c.startswith("async") for c in calls), calls
 
 
+def test_typing_asks_the_page_once_before_the_click(agent, slow_server, monkeypatch):
+    from playwright.sync_api import Locator
+
+    agent.run(f"navigate {slow_server}/")
+    agent.run('type lamp into "Query"')
+    calls = page_calls(agent, monkeypatch)
+    element_calls = []
+    monkeypatch.setattr(Locator, "evaluate", lambda self, *args, **kwargs: element_calls.append(args))
+    agent.run('type lantern into "Query"')
+    # the scan, the scroll with the rich-editor check, and the navigation check after the keys
+    assert len(calls) == 3 and calls[1].startswith("(path)") and calls[2].startswith("async"), calls
+    assert element_calls == []
+    assert agent.page.input_value("#q") == "lantern"
+
+
 def test_a_step_whose_scan_marked_the_page_still_waits_for_the_navigation_it_starts(agent, slow_server, monkeypatch):
     agent.run(f"navigate {slow_server}/sort")
     calls = page_calls(agent, monkeypatch)
