@@ -164,6 +164,25 @@ class TestPointer:
             agent.run('drag "Task card" to "No such column"')
 
 
+class TestPlacedSteps:
+    @pytest.mark.parametrize("step", ['type admin into first input below "Login"',
+                                      'type secret into second input below "Login"',
+                                      'type hello into button right of "Note"'])
+    def test_nothing_that_cannot_take_the_keys_is_typed_into(self, on, step):
+        # Below the "Login" button there are only links; right of "Note" a
+        # button. Neither stands in for a field.
+        agent = on("sidebar-login.html")
+        with pytest.raises(StepFailed, match=r"nothing fits .*: its anchor is the <input> 'Login'|nothing fits .*'Note'"):
+            agent.run(step)
+        assert agent.page.evaluate("location.hash") == ""
+        assert agent.page.evaluate("document.activeElement === document.body")
+
+    def test_what_can_take_the_step_is_still_found_from_the_same_anchor(self, on):
+        agent = on("sidebar-login.html")
+        agent.run('check checkbox above "Login"')
+        assert checked(agent, "#remember") is True
+
+
 class TestScrolling:
     def test_scroll_to_brings_the_element_into_view(self, on):
         agent = on("controls.html")

@@ -108,15 +108,17 @@ void judge_checked(const std::string& action, const std::string& target, Json& r
 
 // The anchor of a position target, as the user wrote it, when the page has
 // nothing by that name.
-std::u32string missing_anchor(const Json& query, const PageScan& scan) {
+// The anchor a spatial target names, as written, and the record taken for it
+// (null when the page has none).
+std::pair<std::u32string, Json> target_anchor(const Json& query, const PageScan& scan) {
   std::u32string target = text::decode(records::text_at(query, "target"));
   spatial::ParsedTarget parsed = spatial::parse_target(target, quoted_of(query));
   if (!parsed.anchor || parsed.anchor->empty()) return {};
-  if (typed_records(scan).layout().find_anchor(*parsed.anchor)) return {};
+  Json taken = entry_record(typed_records(scan).layout().find_anchor(*parsed.anchor), scan);
   // The resolver reads targets lower-cased; one code point for one, so the
   // position in the lower-cased target is the position in the written one.
   std::size_t at = text::lower(target).rfind(*parsed.anchor);
-  return at == std::u32string::npos ? *parsed.anchor : target.substr(at, parsed.anchor->size());
+  return {at == std::u32string::npos ? *parsed.anchor : target.substr(at, parsed.anchor->size()), std::move(taken)};
 }
 
 // The attribute a resolved element matched through, when that is not a name a
@@ -159,7 +161,11 @@ void explain_failure(const std::string& text, const ParsedStep& step, const Page
     return;
   }
   if (out.route == Route::layout) {
-    std::u32string anchor = missing_anchor(out.query, scan);
+    auto [anchor, taken] = target_anchor(out.query, scan);
+    if (!anchor.empty() && taken.is_object()) {
+      out.message = placed_miss_message(text, target, taken);
+      return;
+    }
     if (!anchor.empty()) {
       out.near = near_candidates(text::encode(anchor), scan.elements, scan.text_elements);
       out.message = anchor_message(text, text::encode(anchor), out.near);

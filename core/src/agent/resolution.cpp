@@ -136,10 +136,20 @@ Json resolve_on_controls(const Json& record, const PageScan& scan) {
 Json resolve_layout(const Json& record, const PageScan& scan) {
   const ScanRecords& typed = typed_records(scan);
   records::Step step = records::step_from_json(record, false, false);
-  sp::Resolution r = typed.layout().resolve(step.target, step.quoted);
-  return records::to_json(sp::result_of(r, [&](const sp::Entry& e) {
+  auto element_of = [&](const sp::Entry& e) {
     return &(e.is_anchor_only ? typed.text_elements() : typed.elements())[e.source];
-  }));
+  };
+  // A spatial step never types into, ticks or attaches a file to what cannot
+  // take it: keys typed into a link pass for done. A drop-down may be any
+  // custom widget, so selecting is not narrowed.
+  auto can_act = [&](const sp::Entry& e) {
+    return step.action == U"select" || (!e.is_anchor_only && direct::takes_action(step.action, *element_of(e)));
+  };
+  sp::Resolution r = typed.layout().resolve(step.target, step.quoted, can_act);
+  // The type word may name what the step cannot act on ("type into the
+  // first button below ..."): then nothing is found.
+  if (r.resolved && !can_act(*r.best)) r = {};
+  return records::to_json(sp::result_of(r, element_of));
 }
 
 std::string matched_attribute(const Json& record, const Json& element) {

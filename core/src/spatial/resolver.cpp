@@ -214,14 +214,14 @@ Entries Resolver::anchors(std::u32string_view anchor_text) const {
 }
 
 Entries Resolver::pool(const Entry& anchor, const std::optional<std::u32string>& type,
-                       const std::optional<std::u32string>& target_text) const {
+                       const std::optional<std::u32string>& target_text, const CanAct& can_act) const {
   const long long anchor_index = index(anchor);
   Entries typed;
   std::vector<size_t> at;
   for (size_t i = 0; i < matrix_.size(); ++i) {
     const Entry& e = matrix_[i];
     if (index(e) == anchor_index || e.is_anchor_only) continue;
-    if (type && !is_of_type(e, *type)) continue;
+    if (type ? !is_of_type(e, *type) : can_act && !can_act(e)) continue;
     typed.push_back(&e);
     at.push_back(i);
   }
@@ -233,7 +233,8 @@ Entries Resolver::pool(const Entry& anchor, const std::optional<std::u32string>&
   return named.empty() ? typed : named;
 }
 
-Resolution Resolver::resolve(std::u32string_view target, const language::Spans& quoted) const {
+Resolution Resolver::resolve(std::u32string_view target, const language::Spans& quoted,
+                             const CanAct& can_act) const {
   const ParsedTarget t = parse_target(target, quoted);
   const bool no_anchor = !t.anchor || t.anchor->empty();
   if (no_anchor && !t.ordinal) return {};
@@ -242,22 +243,25 @@ Resolution Resolver::resolve(std::u32string_view target, const language::Spans& 
   const Entries named = anchors(*t.anchor);
   if (named.empty()) return {};
   const Entry* anchor = named.front();
-  Entries candidates = pool(*anchor, t.type_filter, t.target_text);
+  Entries candidates = pool(*anchor, t.type_filter, t.target_text, can_act);
   if (candidates.empty()) return {};
   Entries ranked = rank(candidates, *anchor, t.rel_strategy, t.ordinal);
   // A namesake of the anchor that has what the step asks for beside it is
   // the one meant ("dropdown right of category" where a smaller link also
   // reads "category"); only when none has does the type filter go.
   for (std::size_t i = 1; ranked.empty() && i < named.size(); ++i) {
-    Entries other = rank(pool(*named[i], t.type_filter, t.target_text), *named[i], t.rel_strategy, t.ordinal);
+    Entries other =
+        rank(pool(*named[i], t.type_filter, t.target_text, can_act), *named[i], t.rel_strategy, t.ordinal);
     if (!other.empty()) {
       anchor = named[i];
       ranked = std::move(other);
     }
   }
   bool relaxed = false;
+  // Relaxed, the type still has to suit the step: typing into the link that
+  // happens to sit below the anchor would pass for done.
   if (ranked.empty() && t.type_filter) {
-    candidates = pool(*anchor, std::nullopt, t.target_text);
+    candidates = pool(*anchor, std::nullopt, t.target_text, can_act);
     ranked = rank(candidates, *anchor, t.rel_strategy, t.ordinal);
     relaxed = true;
   }

@@ -219,28 +219,31 @@ std::u32string strip_type_descriptors(std::u32string_view target, const language
 
 bool filters_by_action(std::u32string_view action) { return action == U"type" || action == U"select"; }
 
+bool takes_action(std::u32string_view action, const Element& el) {
+  if (action == U"type" || action == U"clear") {
+    const auto* role = el.attribute(U"role");
+    return (in_table(TYPEABLE_TAGS, el.tag) && !takes_no_text(el)) || (role && in_table(TYPEABLE_ROLES, *role)) ||
+           el.is_editable_field;
+  }
+  if (action == U"select") return in_table(SELECTABLE_TAGS, el.tag);
+  if (action == U"check" || action == U"uncheck") {
+    const auto* type = el.attribute(U"type");
+    const auto* role = el.attribute(U"role");
+    return (el.tag == U"input" && type && in_table(CHECKABLE_TYPES, text::lower(*type))) ||
+           (role && in_table(CHECKABLE_ROLES, *role));
+  }
+  if (action == U"upload") {
+    const auto* type = el.attribute(U"type");
+    return el.tag == U"input" && type && text::lower(*type) == U"file";
+  }
+  return true;
+}
+
 std::vector<const Element*> filter_by_action(std::u32string_view action, const Elements& elements) {
   std::vector<const Element*> out;
   out.reserve(elements.size());
-  for (const auto& el : elements) {
-    bool keep = true;
-    if (action == U"type" || action == U"clear") {
-      const auto* role = el.attribute(U"role");
-      keep = (in_table(TYPEABLE_TAGS, el.tag) && !takes_no_text(el)) || (role && in_table(TYPEABLE_ROLES, *role)) ||
-             el.is_editable_field;
-    } else if (action == U"select") {
-      keep = in_table(SELECTABLE_TAGS, el.tag);
-    } else if (action == U"check" || action == U"uncheck") {
-      const auto* type = el.attribute(U"type");
-      const auto* role = el.attribute(U"role");
-      keep = (el.tag == U"input" && type && in_table(CHECKABLE_TYPES, text::lower(*type))) ||
-             (role && in_table(CHECKABLE_ROLES, *role));
-    } else if (action == U"upload") {
-      const auto* type = el.attribute(U"type");
-      keep = el.tag == U"input" && type && text::lower(*type) == U"file";
-    }
-    if (keep) out.push_back(&el);
-  }
+  for (const auto& el : elements)
+    if (takes_action(action, el)) out.push_back(&el);
   return out;
 }
 

@@ -27,6 +27,9 @@ std::string miss_message(std::string_view instruction, std::string_view target,
                          const std::vector<std::string>& near);
 
 /// A position step whose anchor names nothing on the page.
+/// A spatial target whose anchor is on the page with nothing fitting the
+/// target where it points: names the element taken for the anchor.
+std::string placed_miss_message(std::string_view instruction, std::string_view target, const Json& anchor);
 std::string anchor_message(std::string_view instruction, std::string_view anchor,
                            const std::vector<std::string>& near);
 

@@ -62,7 +62,12 @@ class Resolver {
 
   const std::vector<Entry>& matrix() const { return matrix_; }
 
-  Resolution resolve(std::u32string_view target, const language::Spans& quoted = {}) const;
+  /// Which entries the step can act on (a field it types into, a box it
+  /// ticks); an element the target does not name by type must pass it.
+  using CanAct = std::function<bool(const Entry&)>;
+
+  Resolution resolve(std::u32string_view target, const language::Spans& quoted = {},
+                     const CanAct& can_act = nullptr) const;
   /// The entry the anchor phrase names, or nullptr.
   const Entry* find_anchor(std::u32string_view anchor_text) const;
   /// Every entry of the tier the anchor phrase names, the chosen anchor
@@ -73,7 +78,7 @@ class Resolver {
 
  private:
   std::vector<const Entry*> pool(const Entry& anchor, const std::optional<std::u32string>& type,
-                                 const std::optional<std::u32string>& target_text) const;
+                                 const std::optional<std::u32string>& target_text, const CanAct& can_act) const;
 
   std::vector<Entry> matrix_;
   // Lower-cased texts and anchor attributes, and normalised searchable texts,

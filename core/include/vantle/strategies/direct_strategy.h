@@ -141,6 +141,9 @@ bool exact_matches_element(std::u32string_view target, const Element& element,
 std::u32string strip_type_descriptors(std::u32string_view target, const language::Spans& quoted = {});
 /// True when `action` narrows the pool ("type" and "select").
 bool filters_by_action(std::u32string_view action);
+/// Whether `element` can take `action` (typing, selecting, ticking,
+/// clearing, uploading); true for every other action.
+bool takes_action(std::u32string_view action, const Element& element);
 /// The elements that can take `action`, in order; every element for actions
 /// that do not narrow the pool.
 std::vector<const Element*> filter_by_action(std::u32string_view action, const Elements& elements);
