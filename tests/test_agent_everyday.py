@@ -177,6 +177,13 @@ class TestPlacedSteps:
         assert agent.page.evaluate("location.hash") == ""
         assert agent.page.evaluate("document.activeElement === document.body")
 
+    @pytest.mark.parametrize("step, name", [('type admin into "__login_name"', "__login_name"),
+                                            ('type secret into "login password"', "__login_password")])
+    def test_a_field_that_shows_no_label_is_found_by_its_name(self, on, step, name):
+        agent = on("sidebar-login.html")
+        agent.run(step)
+        assert agent.page.input_value(f"[name={name}]") == step.split()[1]
+
     def test_what_can_take_the_step_is_still_found_from_the_same_anchor(self, on):
         agent = on("sidebar-login.html")
         agent.run('check checkbox above "Login"')

@@ -76,6 +76,10 @@ bool visit_surfaces(const Element& element, bool include_label, Visit visit) {
   };
   if (const auto* cls = element.attribute(U"class"); cls && derived(class_surface(*cls), U"class")) return true;
   if (const auto* id = element.attribute(U"id"); id && derived(id_surface(*id), U"id")) return true;
+  // A form field's name is what a tester reads in the page source when the
+  // field shows no label ("__login_name"), so it is taken as written; it is
+  // weighed like an id. Names as short as "q" would match by a letter.
+  if (const auto* name = element.attribute(U"name"); name && name->size() >= 4 && visit(*name, U"name")) return true;
   for (const auto& a : element.attributes)
     if (is_data_name(a.name) && derived(data_name_surface(a.name), a.name)) return true;
   return false;

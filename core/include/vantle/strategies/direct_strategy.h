@@ -86,8 +86,9 @@ inline constexpr std::array<std::u32string_view, 7> MATCH_ATTRIBUTES{
     U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt", U"title"};
 /// The attributes whose values matching reads; other attributes matter only
 /// by name, when they begin with "data-".
-inline constexpr std::array<std::u32string_view, 11> READ_ATTRIBUTES{
-    U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt", U"title", U"class", U"id", U"role", U"_text_box"};
+inline constexpr std::array<std::u32string_view, 12> READ_ATTRIBUTES{
+    U"aria-label", U"_label", U"placeholder", U"data-testid", U"type", U"alt", U"title", U"class", U"id", U"name",
+    U"role", U"_text_box"};
 /// True for the names of READ_ATTRIBUTES.
 bool reads_attribute(std::u32string_view name);
 /// Where a surface comes from when it is a name a person sees or hears ("text"
