@@ -123,11 +123,20 @@ def test_pointer_styled_role_button_occurs_in_both_groups(scan):
         ("f-span", "Full name"),
         ("f-wrap-text", "Amount EUR"),  # a wrapped field's value is not part of its name
         ("f-deep", "Plan (yearly)"),
+        ("f-cell", "Change Note"),  # a form laid out as a table: the header cell before the field's
+        ("f-cell-colon", "Due date:"),  # or a plain cell whose words end in a colon
     ],
 )
 def test_field_label_sources(scan, ident, label):
     elements, _ = scan("scanner/labels.html")
     assert by_id(elements, ident)["attributes"]["_label"] == label
+
+
+@pytest.mark.parametrize("ident, not_label", [("f-data-row", "Order 1041"), ("f-two-a", "Period"),
+                                               ("f-two-b", "Period")])
+def test_a_data_cell_or_a_cell_of_two_fields_names_no_field(scan, ident, not_label):
+    elements, _ = scan("scanner/labels.html")
+    assert by_id(elements, ident)["attributes"].get("_label") != not_label
 
 
 def test_unusable_labelledby_selector_is_swallowed(scan):

@@ -21,7 +21,7 @@ std::string build() {
   lists["textAttributes"] = TEXT_ATTRIBUTES;
   lists["maxLabelHeight"] = MAX_LABEL_HEIGHT;
   std::string scripts = std::string("{elementPath: (") + js::element_path + "), siblingLabel: (" + js::sibling_label +
-                        "), parentLabel: (" + js::parent_label + "), pointerScan: (" + js::pointer_scan +
+                        "), parentLabel: (" + js::parent_label + "), cellLabel: (" + js::cell_label + "), pointerScan: (" + js::pointer_scan +
                         "), shownText: (" + js::shown_text + "), iconName: (" + js::icon_name +
                         "), checkedState: (" + js::checked_state + "), textBox: (" + js::text_box +
                         "), labelText: (" + js::label_text + "), labelledbyText: (" + js::labelledby_text +

@@ -189,7 +189,7 @@ std::string PageScanner::get_field_label(const RemotePtr& handle) {
   if (auto t = scripted(NATIVE_LABEL_JS); !t.empty()) return t;
   if (auto placeholder = trimmed(attribute(handle, "placeholder")); !placeholder.empty()) return placeholder;
   if (auto title = trimmed(attribute(handle, "title")); !title.empty()) return title;
-  for (const std::string* script : {&SIBLING_LABEL_JS, &PARENT_LABEL_JS})
+  for (const std::string* script : {&SIBLING_LABEL_JS, &PARENT_LABEL_JS, &CELL_LABEL_JS})
     if (auto t = scripted(*script); !t.empty()) return t;
   return "";
 }

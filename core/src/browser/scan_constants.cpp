@@ -52,6 +52,7 @@ const std::string CHECKED_STATE_JS = js::checked_state;
 const std::string TEXT_BOX_JS = js::text_box;
 const std::string SIBLING_LABEL_JS = js::sibling_label;
 const std::string PARENT_LABEL_JS = js::parent_label;
+const std::string CELL_LABEL_JS = js::cell_label;
 // Each label source is sent with the one label-text function bound to it.
 const std::string LABELLEDBY_JS =
     std::string("el => (") + js::labelledby_text + ")(el, (" + js::label_text + "))";

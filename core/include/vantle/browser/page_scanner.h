@@ -56,6 +56,8 @@ extern const std::string CHECKED_STATE_JS;
 extern const std::string TEXT_BOX_JS;
 extern const std::string SIBLING_LABEL_JS;
 extern const std::string PARENT_LABEL_JS;
+/// The label a form laid out as a table gives a field in the cell before its own.
+extern const std::string CELL_LABEL_JS;
 /// The texts of the elements aria-labelledby names, joined; null when none.
 extern const std::string LABELLEDBY_JS;
 /// The text of the <label> naming the element (by `for` or by wrapping it),

@@ -381,6 +381,7 @@ parts => {
     el => attr(el, 'title'),
     siblingLabel,
     parentLabel,
+    parts.cellLabel,
   ];
   const labelFacts = el => {
     const found = [];
