@@ -35,6 +35,9 @@ RECORDS = [
     ("verify url contains /checkout", rec("verify_url", value="/checkout")),
     ('verify URL contains "?page=2"', rec("verify_url", value="?page=2")),
     ("verify title is Swag Labs", rec("verify_title", value="Swag Labs")),
+    # a quoted word is a name on the page, never a keyword
+    ('verify "Title" is present', rec("verify_present", "Title", literal=True)),
+    ('click "verify title is" ', rec("click", "verify title is", ordinal=1, literal=True)),
     ('double click "Open"', rec("double_click", "Open", ordinal=1, literal=True)),
     ("double click second button", rec("double_click", "button", ordinal=2)),
     ('right click "Row 1"', rec("right_click", "Row 1", ordinal=1, literal=True)),

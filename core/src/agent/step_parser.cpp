@@ -257,7 +257,10 @@ std::optional<ParsedStep> apply(const Line& s, const Phrase& p) {
     if (text::join(text::split_ws(s.lower), U" ") != p.words) return std::nullopt;
     return record(p.action, std::nullopt, std::nullopt, false);
   }
-  if (p.form == Form::reserved || !text::starts_with(s.lower, p.words)) return std::nullopt;
+  // A quoted word is a name, never a keyword: 'verify "Title" is present'
+  // checks for a title on the page, not the page's title.
+  if (p.form == Form::reserved || !text::starts_with(s.lower, p.words) || !s.unquoted(0, p.words.size()))
+    return std::nullopt;
   const Piece rest = s.rest(p.words.size());
   switch (p.form) {
     case Form::separated: return separated(s, p);
