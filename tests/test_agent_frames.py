@@ -185,13 +185,15 @@ def test_spatial_steps_cross_the_frame_border(at_checkout):
     assert text_in(agent.page, 1, "#status") == "paid"
 
 
-@pytest.mark.parametrize("site", ["same-site", "other-site"])
-def test_presses_land_on_the_element_in_a_bordered_frame(agent, server, other_site, site):
+@pytest.mark.parametrize("site, scale", [("same-site", ""), ("other-site", ""), ("same-site", "0.8")],
+                         ids=["same-site", "other-site", "same-site-scaled"])
+def test_presses_land_on_the_element_in_a_bordered_frame(agent, server, other_site, site, scale):
     """A frame from another site runs in a process of its own, for which the
     driver leaves the frame element's border and padding out of its boxes.
-    Presses still land on the element itself, below the frame's fold too."""
+    Presses still land on the element itself, below the frame's fold too,
+    and in a frame drawn scaled."""
     export = (other_site if site == "other-site" else server) + "/frames/export.html"
-    agent.run(f"navigate {server}/frames/host.html?src={export}")
+    agent.run(f"navigate {server}/frames/host.html?src={export}&scale={scale}")
     embedded = frame(agent.page, 1)
     for step, ticked in [('click "download file"', True), ('click "download file"', False),
                          ('check "download file"', True), ('uncheck "download file"', False),

@@ -23,6 +23,17 @@ namespace vantle::browser {
 namespace {
 
 constexpr double SAME_PLACE_PIXELS = 0.5;
+
+// A frame drawn scaled or turned (by its own transform or an ancestor's)
+// shows its document at other sizes than its own coordinates say: there the
+// driver, which reads the browser's own quads, is left to place the press.
+const std::string& untransformed_frame_box_js() {
+  static const std::string script =
+      "el => { const r = el.getBoundingClientRect();"
+      " if (Math.abs(r.width - el.offsetWidth) > 0.5 || Math.abs(r.height - el.offsetHeight) > 0.5) return null;"
+      " return (" + detail::FRAME_BOX_JS + ")(el); }";
+  return script;
+}
 constexpr int REACH_POLL_MS = 100;
 
 double number(const Json& value) { return value.is_number() ? value.get<double>() : 0.0; }
@@ -47,7 +58,7 @@ std::optional<FrameSpot> Actions::frame_spot(const Json& element) const {
   RemotePtr in = page_;
   for (const std::string& frame : chain) {
     const std::string selector = "xpath=" + frame;
-    view = in->call("locator", {Json(selector)})->call_value("evaluate", {Json(detail::FRAME_BOX_JS)});
+    view = in->call("locator", {Json(selector)})->call_value("evaluate", {Json(untransformed_frame_box_js())});
     if (!view.is_array() || view.size() != 5) return std::nullopt;
     origin.x += number(view[1]);
     origin.y += number(view[2]);
