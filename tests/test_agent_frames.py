@@ -207,6 +207,14 @@ def test_presses_land_on_the_element_in_a_bordered_frame(agent, server, other_si
     assert embedded.evaluate("() => pressed") == ["dl"] * 5 + ["file-name", "Export CSV"]
 
 
+@pytest.mark.parametrize("site", ["same-site", "other-site"])
+def test_a_drag_in_a_bordered_frame_drops_onto_the_destination(agent, server, other_site, site):
+    pay = (other_site if site == "other-site" else server) + "/frames/pay.html"
+    agent.run(f"navigate {server}/frames/host.html?src={pay}")
+    agent.run('drag "Chip" to "Wallet"')
+    assert text_in(agent.page, 1, "#status") == "dropped chip"
+
+
 # ---- explain and report ----------------------------------------------------------
 
 

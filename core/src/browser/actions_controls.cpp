@@ -66,6 +66,7 @@ void Actions::scroll_to(const Json& element) const {
 }
 
 void Actions::drag(const Json& element, const Json& destination) const {
+  if (framed_drag(element, destination)) return;
   // The destination is reached the same way as the element; the first of its
   // locators that works is the one dragged onto.
   RemotePtr onto;

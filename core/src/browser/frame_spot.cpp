@@ -93,4 +93,23 @@ std::optional<FrameSpot> Actions::pressable_spot(const Json& element, std::excep
   }
 }
 
+// The driver's drag presses and lets go where it thinks both ends are; where
+// that is wrong for either end, the mouse carries the element between the
+// ends' real centres.
+bool Actions::framed_drag(const Json& element, const Json& destination) const {
+  std::exception_ptr ignored;
+  auto spot = [&](const Json& end) {
+    return frame_chain(end).empty() ? std::nullopt : pressable_spot(end, ignored);
+  };
+  const std::optional<FrameSpot> from = spot(element), to = spot(destination);
+  if (!(from && from->driver_off) && !(to && to->driver_off)) return false;
+  const Point start = from ? from->centre : centre(element), end = to ? to->centre : centre(destination);
+  RemotePtr mouse = page_->attr("mouse");
+  mouse->call("move", {Json(start.x), Json(start.y)});
+  mouse->call("down");
+  mouse->call("move", {Json(end.x), Json(end.y)}, {{"steps", Json(5)}});
+  mouse->call("up");
+  return true;
+}
+
 }  // namespace vantle::browser

@@ -225,6 +225,7 @@ class Actions {
   std::optional<std::string> scrolled_text(const std::string& xpath) const;
   std::optional<FrameSpot> pressable_spot(const Json& element, std::exception_ptr& last) const;
   bool framed_set_checked(const Json& element, bool checked) const;
+  bool framed_drag(const Json& element, const Json& destination) const;
   bool dialog_pending() const;
   void type_through(const RemotePtr& locator, std::string_view text) const;
   void type_after(const RemotePtr& locator, bool focused, std::string_view text) const;
