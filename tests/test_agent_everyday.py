@@ -184,6 +184,12 @@ class TestPlacedSteps:
         agent.run(step)
         assert agent.page.input_value(f"[name={name}]") == step.split()[1]
 
+    def test_a_bold_heading_over_links_is_text_of_the_page(self, on):
+        agent = on("sidebar-login.html")
+        assert agent.run('verify text "Keywords" is present') is True
+        agent.run('click "Create New" below "Keywords"')
+        assert agent.page.evaluate("location.hash") == "#keyword-new"
+
     def test_what_can_take_the_step_is_still_found_from_the_same_anchor(self, on):
         agent = on("sidebar-login.html")
         agent.run('check checkbox above "Login"')

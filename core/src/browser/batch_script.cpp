@@ -17,11 +17,12 @@ std::string build() {
   lists["custom"] = CUSTOM_INPUT_SELECTOR;
   lists["candidates"] = LABEL_CANDIDATE_SELECTOR;
   lists["text"] = TEXT_SELECTOR;
+  lists["notOwn"] = NOT_OWN_WORDS;
   lists["captured"] = CAPTURED_ATTRIBUTES;
   lists["textAttributes"] = TEXT_ATTRIBUTES;
   lists["maxLabelHeight"] = MAX_LABEL_HEIGHT;
   std::string scripts = std::string("{elementPath: (") + js::element_path + "), siblingLabel: (" + js::sibling_label +
-                        "), parentLabel: (" + js::parent_label + "), cellLabel: (" + js::cell_label + "), pointerScan: (" + js::pointer_scan +
+                        "), parentLabel: (" + js::parent_label + "), cellLabel: (" + js::cell_label + "), ownWords: (" + js::own_words + "), pointerScan: (" + js::pointer_scan +
                         "), shownText: (" + js::shown_text + "), iconName: (" + js::icon_name +
                         "), checkedState: (" + js::checked_state + "), textBox: (" + js::text_box +
                         "), labelText: (" + js::label_text + "), labelledbyText: (" + js::labelledby_text +

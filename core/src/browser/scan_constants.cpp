@@ -45,11 +45,16 @@ const std::string LABEL_CANDIDATE_SELECTOR = "h1, h2, h3, h4, h5, h6, label, div
 const std::string TAG_JS = js::tag_name;
 const std::string DATA_ATTRS_JS = js::data_attributes;
 const std::string XPATH_JS = js::element_path;
-const std::string DIRECT_TEXT_JS = js::direct_text;
+// What an element's own words leave to others: the text elements inside it,
+// fields and scripts.
+const std::string NOT_OWN_WORDS = TEXT_SELECTOR + ", select, textarea, script, style, noscript, template";
+const std::string DIRECT_TEXT_JS =
+    std::string("el => (") + js::own_words + ")(el, " + Json(NOT_OWN_WORDS).dump() + ").length > 0";
 const std::string SHOWN_TEXT_JS = js::shown_text;
 const std::string ICON_NAME_JS = js::icon_name;
 const std::string CHECKED_STATE_JS = js::checked_state;
-const std::string TEXT_BOX_JS = js::text_box;
+const std::string TEXT_BOX_JS = std::string("el => (") + js::text_box + ")(el, null, (" + js::own_words + ")(el, " +
+                                Json(NOT_OWN_WORDS).dump() + "))";
 const std::string SIBLING_LABEL_JS = js::sibling_label;
 const std::string PARENT_LABEL_JS = js::parent_label;
 const std::string CELL_LABEL_JS = js::cell_label;

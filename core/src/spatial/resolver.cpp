@@ -156,6 +156,12 @@ double side(const Entry& e, Coord c) {
   return e.position->get(c);
 }
 
+// A text that opens with the anchor's words, then a space or a line break (a
+// bold heading over the links of its box reads "Keywords\nCreate New").
+bool opens_with(std::u32string_view text, std::u32string_view anchor) {
+  return text.size() > anchor.size() && text::starts_with(text, anchor) && text::is_space(text[anchor.size()]);
+}
+
 // Interactable entries first, then the smaller, then the earlier.
 void prefer(Entries& tier) {
   auto area = [](const Entry* e) { return side(*e, Coord::w) * side(*e, Coord::h); };
@@ -197,7 +203,7 @@ Entries Resolver::anchors(std::u32string_view anchor_text) const {
   const bool named = colon.size() > 1;
   if (tier.empty()) {
     for (size_t i = 0; i < matrix_.size(); ++i)
-      if (text::starts_with(text_lower_[i], spaced) || text::starts_with(text_lower_[i], bracketed) ||
+      if (opens_with(text_lower_[i], anchor) || text::starts_with(text_lower_[i], bracketed) ||
           (named && text::starts_with(text_lower_[i], colon)))
         tier.push_back(&matrix_[i]);
   }

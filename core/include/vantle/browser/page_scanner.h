@@ -45,6 +45,8 @@ inline constexpr double MAX_LABEL_HEIGHT = 40;
 extern const std::string TAG_JS;
 extern const std::string DATA_ATTRS_JS;
 extern const std::string XPATH_JS;
+/// Text elements, fields and scripts: what an element's own words leave to the elements inside it.
+extern const std::string NOT_OWN_WORDS;
 extern const std::string DIRECT_TEXT_JS;
 /// innerText, except that a drop-down shows only its chosen option; fails
 /// outside HTML as innerText does.

@@ -426,14 +426,10 @@ parts => {
     if (!b || b[3] > parts.maxLabelHeight) continue;
     out.l.push([text, b]);
   }
-  // Whether a text element has direct text and where those words sit both
-  // look for its own text nodes with words: found once, measured with one range.
+  // Whether a text element has words of its own and where those words sit
+  // both look for its own text nodes: found once, measured with one range.
   const wordsRange = document.createRange();
-  const ownWords = el => {
-    const words = [];
-    for (let n = el.firstChild; n; n = n.nextSibling) if (n.nodeType === 3 && n.textContent.trim()) words.push(n);
-    return words;
-  };
+  const ownWords = el => parts.ownWords(el, parts.notOwn);
   for (const el of queryAll(parts.text)) {
     if (!visible(el)) continue;
     let text;
