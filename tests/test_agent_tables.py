@@ -62,7 +62,7 @@ def test_verify_a_cell(orders):
         ('click "Edit" in row "Order 9999"', "no table on the page has row 'Order 9999'"),
         ('extract text in row 7 under "Total"', "no table on the page has row 7 under 'Total'"),
         ('extract text in row 1 under "Weight"', "no table on the page has row 1 under 'Weight'"),
-        ('click "Cancel" in row "Order 1041"', "nothing on the page matches 'Cancel'"),
+        ('click "Cancel" in row "Order 1041"', "nothing in row 'Order 1041' matches 'Cancel'"),
     ],
 )
 def test_a_missing_row_column_or_target_fails_naming_it(orders, step, message):

@@ -137,8 +137,8 @@ std::string step_failed(std::string_view instruction, std::string_view reason) {
 }
 
 std::string miss_message(std::string_view instruction, std::string_view target,
-                         const std::vector<std::string>& near) {
-  std::string reason = "nothing on the page matches " + q(target) + ".";
+                         const std::vector<std::string>& near, std::string_view where) {
+  std::string reason = "nothing " + std::string(where) + " matches " + q(target) + ".";
   if (near.empty()) return step_failed(instruction, reason + " The page offers nothing close to it.");
   reason += " Closest on the page: ";
   for (std::size_t i = 0; i < near.size(); ++i) reason += (i ? ", " : "") + q(near[i]);

@@ -175,7 +175,8 @@ void explain_failure(const std::string& text, const ParsedStep& step, const Page
   Json near_misses = result.is_object() ? result.value("candidates", Json::array()) : Json::array();
   out.near = near_misses.empty() ? near_candidates(target, scan.elements, scan.text_elements)
                                  : near_candidates(target, Json::array(), near_misses);
-  out.message = miss_message(text, target, out.near);
+  out.message = miss_message(text, target, out.near,
+                             out.query.contains("row") ? "in " + row_words(out.query) : "on the page");
 }
 
 }  // namespace

@@ -23,8 +23,9 @@ std::vector<std::string> near_candidates(std::string_view target, const Json& el
 std::string step_failed(std::string_view instruction, std::string_view reason);
 
 /// Nothing matched `target`; `near` lists what came closest.
+/// `where` says where it was looked for ("on the page", "in row 2").
 std::string miss_message(std::string_view instruction, std::string_view target,
-                         const std::vector<std::string>& near);
+                         const std::vector<std::string>& near, std::string_view where = "on the page");
 
 /// A position step whose anchor names nothing on the page.
 /// A spatial target whose anchor is on the page with nothing fitting the
