@@ -22,7 +22,6 @@ def script(name):
         (page_scanner._XPATH_JS, "element_path"),
         (page_scanner._TAG_JS, "tag_name"),
         (page_scanner._DATA_ATTRS_JS, "data_attributes"),
-        (page_scanner._DIRECT_TEXT_JS, "direct_text"),
         (page_scanner._SIBLING_LABEL_JS, "sibling_label"),
         (page_scanner._PARENT_LABEL_JS, "parent_label"),
         (actions._SCROLL_JS, "scroll_into_view"),
@@ -36,8 +35,8 @@ def test_built_in_scripts_are_the_files(constant, name):
 def test_short_scripts_keep_their_exact_text():
     # Nothing of the file's layout (trailing newline) leaks into the script.
     assert page_scanner._TAG_JS == "el => el.tagName.toLowerCase()"
-    assert page_scanner._DIRECT_TEXT_JS == (
-        "el => Array.from(el.childNodes).some(n => n.nodeType === 3 && n.textContent.trim().length > 0)")
+    # Whether a text element has words of its own is asked of the one own-words function.
+    assert page_scanner._DIRECT_TEXT_JS.startswith("el => (" + script("own_words") + ")(el, ")
 
 
 def test_pointer_scan_uses_the_one_element_path():
