@@ -46,6 +46,15 @@ class TestDisclosure:
         agent.run('click "No" below "Advanced"')
         assert log(agent) == "no"
 
+    @pytest.mark.parametrize("step, wanted", [('click "Maybe" below "Advanced"', "Maybe"),
+                                              ('click "All" above "Advanced"', "All"),
+                                              ('click link "Maybe" below "Advanced"', "Maybe")])
+    def test_a_quoted_name_nothing_there_bears_is_never_the_nearest_other(self, on, step, wanted):
+        agent = on("filters.html")
+        with pytest.raises(Exception, match=f"nothing reading '{wanted}' that the step can act on"):
+            agent.run(step)
+        assert log(agent) in ("Nothing chosen", "opened Advanced")  # the details' own toggle on load
+
 
 class TestDropDownShowsItsChoice:
     @pytest.mark.parametrize("step", ['extract text from "Country"', 'extract text right of "Country"',

@@ -145,14 +145,16 @@ std::string miss_message(std::string_view instruction, std::string_view target,
   return step_failed(instruction, reason + ".");
 }
 
-std::string placed_miss_message(std::string_view instruction, std::string_view target, const Json& anchor) {
+std::string placed_miss_message(std::string_view instruction, std::string_view target, const Json& anchor,
+                                std::string_view wanted) {
   const Json& box = anchor.value("bounding_box", Json::object());
   auto at = [&box](const char* key) { return ms(box.value(key, 0.0)); };
   const std::string text = field(anchor, "text");
   return step_failed(instruction, "nothing fits " + q(target) + ": its anchor is the <" +
                                       records::text_at(anchor, "tag") + ">" + (text.empty() ? "" : " " + q(text)) +
                                       " at x=" + at("x") + ", y=" + at("y") +
-                                      ", and nothing the step can act on is placed from it as asked.");
+                                      ", and nothing " + (wanted.empty() ? "" : "reading " + q(wanted) + " that ") +
+                                      "the step can act on is placed from it as asked.");
 }
 
 std::string anchor_message(std::string_view instruction, std::string_view anchor,

@@ -106,19 +106,30 @@ void judge_checked(const std::string& action, const std::string& target, Json& r
                          {"enabled", records::truth_at(element, "is_enabled")}, {"checked", checked == "true"}};
 }
 
-// The anchor of a position target, as the user wrote it, when the page has
-// nothing by that name.
-// The anchor a spatial target names, as written, and the record taken for it
-// (null when the page has none).
-std::pair<std::u32string, Json> target_anchor(const Json& query, const PageScan& scan) {
+// What a spatial target names, as written: its anchor, the record taken for
+// that anchor (null when the page has none) and the quoted words sought.
+struct PlacedTarget {
+  std::u32string anchor;
+  Json taken;
+  std::u32string wanted;
+};
+
+// The resolver reads targets lower-cased; one code point for one, so a
+// position in the lower-cased target is the position in the written one. The
+// wanted words come before the relation, the anchor after it.
+std::u32string as_written(const std::u32string& target, const std::u32string& lower_part, bool last) {
+  const std::u32string lower = text::lower(target);
+  std::size_t at = last ? lower.rfind(lower_part) : lower.find(lower_part);
+  return at == std::u32string::npos ? lower_part : target.substr(at, lower_part.size());
+}
+
+PlacedTarget target_anchor(const Json& query, const PageScan& scan) {
   std::u32string target = text::decode(records::text_at(query, "target"));
   spatial::ParsedTarget parsed = spatial::parse_target(target, quoted_of(query));
   if (!parsed.anchor || parsed.anchor->empty()) return {};
   Json taken = entry_record(typed_records(scan).layout().find_anchor(*parsed.anchor), scan);
-  // The resolver reads targets lower-cased; one code point for one, so the
-  // position in the lower-cased target is the position in the written one.
-  std::size_t at = text::lower(target).rfind(*parsed.anchor);
-  return {at == std::u32string::npos ? *parsed.anchor : target.substr(at, parsed.anchor->size()), std::move(taken)};
+  std::u32string wanted = parsed.target_quoted ? as_written(target, *parsed.target_text, false) : U"";
+  return {as_written(target, *parsed.anchor, true), std::move(taken), std::move(wanted)};
 }
 
 // The attribute a resolved element matched through, when that is not a name a
@@ -161,9 +172,9 @@ void explain_failure(const std::string& text, const ParsedStep& step, const Page
     return;
   }
   if (out.route == Route::layout) {
-    auto [anchor, taken] = target_anchor(out.query, scan);
+    auto [anchor, taken, wanted] = target_anchor(out.query, scan);
     if (!anchor.empty() && taken.is_object()) {
-      out.message = placed_miss_message(text, target, taken);
+      out.message = placed_miss_message(text, target, taken, text::encode(wanted));
       return;
     }
     if (!anchor.empty()) {

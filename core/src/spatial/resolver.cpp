@@ -219,8 +219,8 @@ Entries Resolver::anchors(std::u32string_view anchor_text) const {
   return tier;
 }
 
-Entries Resolver::pool(const Entry& anchor, const std::optional<std::u32string>& type,
-                       const std::optional<std::u32string>& target_text, const CanAct& can_act) const {
+Entries Resolver::pool(const Entry& anchor, const std::optional<std::u32string>& type, const ParsedTarget& t,
+                       const CanAct& can_act) const {
   const long long anchor_index = index(anchor);
   Entries typed;
   std::vector<size_t> at;
@@ -231,12 +231,14 @@ Entries Resolver::pool(const Entry& anchor, const std::optional<std::u32string>&
     typed.push_back(&e);
     at.push_back(i);
   }
-  if (!target_text || target_text->empty()) return typed;
-  const std::u32string wanted = normalize(*target_text);
+  if (!t.target_text || t.target_text->empty()) return typed;
+  const std::u32string wanted = normalize(*t.target_text);
   Entries named;
   for (size_t k = 0; k < typed.size(); ++k)
     if (text::contains(searchable_norm_[at[k]], wanted)) named.push_back(typed[k]);
-  return named.empty() ? typed : named;
+  // Loose words ("the edit") may describe what bears no such text; a quoted
+  // name that nothing bears must not pass for the nearest other element.
+  return named.empty() && !t.target_quoted ? typed : named;
 }
 
 Resolution Resolver::resolve(std::u32string_view target, const language::Spans& quoted,
@@ -249,7 +251,7 @@ Resolution Resolver::resolve(std::u32string_view target, const language::Spans& 
   const Entries named = anchors(*t.anchor);
   if (named.empty()) return {};
   const Entry* anchor = named.front();
-  Entries candidates = pool(*anchor, t.type_filter, t.target_text, can_act);
+  Entries candidates = pool(*anchor, t.type_filter, t, can_act);
   if (candidates.empty()) return {};
   Entries ranked = rank(candidates, *anchor, t.rel_strategy, t.ordinal);
   // A namesake of the anchor that has what the step asks for beside it is
@@ -257,7 +259,7 @@ Resolution Resolver::resolve(std::u32string_view target, const language::Spans& 
   // reads "category"); only when none has does the type filter go.
   for (std::size_t i = 1; ranked.empty() && i < named.size(); ++i) {
     Entries other =
-        rank(pool(*named[i], t.type_filter, t.target_text, can_act), *named[i], t.rel_strategy, t.ordinal);
+        rank(pool(*named[i], t.type_filter, t, can_act), *named[i], t.rel_strategy, t.ordinal);
     if (!other.empty()) {
       anchor = named[i];
       ranked = std::move(other);
@@ -267,7 +269,7 @@ Resolution Resolver::resolve(std::u32string_view target, const language::Spans& 
   // Relaxed, the type still has to suit the step: typing into the link that
   // happens to sit below the anchor would pass for done.
   if (ranked.empty() && t.type_filter) {
-    candidates = pool(*anchor, std::nullopt, t.target_text, can_act);
+    candidates = pool(*anchor, std::nullopt, t, can_act);
     ranked = rank(candidates, *anchor, t.rel_strategy, t.ordinal);
     relaxed = true;
   }

@@ -87,7 +87,10 @@ ParsedTarget parse_target(std::u32string_view target, const lang::Spans& quoted)
     out.anchor = anchor_of(lower, rel_pos + rel_keyword->size(), quoted);
     std::vector<std::u32string> pre_words;
     for (const auto& w : lang::words(std::u32string_view(lower).substr(0, rel_pos), lang::spans_within(quoted, 0, rel_pos)))
-      if (!skipped(w, false)) pre_words.push_back(w.text);
+      if (!skipped(w, false)) {
+        pre_words.push_back(w.text);
+        out.target_quoted = out.target_quoted || w.quoted;
+      }
     out.target_text = joined_or_null(pre_words);
   }
 

@@ -27,10 +27,12 @@ std::string step_failed(std::string_view instruction, std::string_view reason);
 std::string miss_message(std::string_view instruction, std::string_view target,
                          const std::vector<std::string>& near, std::string_view where = "on the page");
 
-/// A position step whose anchor names nothing on the page.
 /// A spatial target whose anchor is on the page with nothing fitting the
-/// target where it points: names the element taken for the anchor.
-std::string placed_miss_message(std::string_view instruction, std::string_view target, const Json& anchor);
+/// target where it points: names the element taken for the anchor, and the
+/// quoted words sought from it, if any.
+std::string placed_miss_message(std::string_view instruction, std::string_view target, const Json& anchor,
+                                std::string_view wanted = {});
+/// A position step whose anchor names nothing on the page.
 std::string anchor_message(std::string_view instruction, std::string_view anchor,
                            const std::vector<std::string>& near);
 

@@ -21,6 +21,8 @@ struct ParsedTarget {
   std::optional<long long> ordinal;
   std::optional<std::u32string> search_text;
   std::optional<std::u32string> target_text;
+  /// The step quoted the wanted element's words: they must be found.
+  bool target_quoted = false;
 };
 
 /// Takes a target apart; words inside `quoted` stretches are names, never
@@ -78,7 +80,7 @@ class Resolver {
 
  private:
   std::vector<const Entry*> pool(const Entry& anchor, const std::optional<std::u32string>& type,
-                                 const std::optional<std::u32string>& target_text, const CanAct& can_act) const;
+                                 const ParsedTarget& t, const CanAct& can_act) const;
 
   std::vector<Entry> matrix_;
   // Lower-cased texts and anchor attributes, and normalised searchable texts,
