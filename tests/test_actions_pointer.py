@@ -97,6 +97,23 @@ class TestClick:
         assert Actions(page).click(element) == returned
         assert hits(page) == ["box"]
 
+    VEIL = ("document.body.insertAdjacentHTML('beforeend', '<div onclick=\"hit(\\'veil\\')\" "
+            "style=\"position: fixed; inset: 0; z-index: 20; background: #0003\">Cookies?</div>')")
+
+    def test_a_veil_over_the_element_is_never_pressed_in_its_place(self, on_page):
+        page = on_page("click.html")
+        element = describe(page, "#save")
+        page.evaluate(self.VEIL)
+        with pytest.raises(RuntimeError, match=r"the <div> 'Cookies\?' at x=\d+, y=\d+ would take the press"):
+            Actions(page).click(element)
+        assert hits(page) == []
+
+    def test_a_part_that_lets_presses_through_is_pressed_through_its_holder(self, on_page):
+        page = on_page("click.html")
+        page.evaluate("document.getElementById('save').innerHTML = '<span id=\"inner\" style=\"pointer-events: none\">Save</span>'")
+        assert Actions(page).click(describe(page, "#inner", attributes={})) == "Save"
+        assert hits(page) == ["save"]
+
     def test_below_the_fold(self, on_page):
         page = on_page("click.html")
         element = describe(page, "#deep")

@@ -283,9 +283,10 @@ std::string Actions::pointer(const Json& element, const Press& how, bool* driver
          followed();
        }) || landed()))
     return text;
+  // Inside a frame, the spot read just now; the scan's may have scrolled away.
+  const Point at = spot ? spot->centre : centre(element);
+  if (!spot) require_reach(element, at, how.failure + element_label(element) + ": ", last);
   try {
-    // Inside a frame, the spot read just now; the scan's may have scrolled away.
-    const Point at = spot ? spot->centre : centre(element);
     page_->attr("mouse")->call(how.method, {Json(at.x), Json(at.y)}, how.kwargs());
     settle();
     return spot ? spot->text : text_field(element, "text");
@@ -293,6 +294,25 @@ std::string Actions::pointer(const Json& element, const Press& how, bool* driver
     rethrow_interrupt();
     fail_all(how.failure, element, last);
   }
+}
+
+// The last way presses where the scan saw the element. If the element is
+// still there, that place must reach it: a veil over the page would take the
+// press, and the step would pass for done. A path that finds nothing any more
+// leaves the place as the only guide to where the element went.
+void Actions::require_reach(const Json& element, const Point& at, const std::string& head,
+                            const std::exception_ptr& last) const {
+  const std::string xpath = own_path(element);
+  if (xpath.empty()) return;
+  Json answer;
+  try {
+    answer = page_->call_value("evaluate", {Json(PRESS_REACH_JS), Json::array({xpath, at.x, at.y})});
+  } catch (...) {
+    rethrow_interrupt();
+    return;
+  }
+  if (answer.is_string() && !answer.get_ref<const std::string&>().empty())
+    throw ActionError(head + answer.get<std::string>() + ". ", last, last);
 }
 
 void Actions::type_here(std::string_view text) const {
@@ -336,8 +356,9 @@ void Actions::type_text(const Json& element, std::string_view text) const {
   if (attempt(last, [&] { locator = build_locator(element); }) && locator &&
       attempt(last, [&] { type_through(locator, text); }))
     return;
+  const Point at = spot ? spot->centre : centre(element);
+  if (!spot) require_reach(element, at, "Failed to type into element " + element_label(element) + ": ", last);
   try {
-    const Point at = spot ? spot->centre : centre(element);
     page_->attr("mouse")->call("click", {Json(at.x), Json(at.y)});
     type_here(text);
   } catch (...) {

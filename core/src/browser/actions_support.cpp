@@ -27,6 +27,8 @@ std::string scrolled_at_path(const char* question) {
 // A driver's inner_text() reads the element's innerText.
 const std::string SCROLLED_TEXT_JS = scrolled_at_path("el => el.innerText");
 const std::string SCROLLED_FOCUS_JS = scrolled_at_path(js::focus_for_typing);
+const std::string PRESS_REACH_JS =
+    std::string("([path, x, y]) => (") + js::at_path + ")(path, el => (" + js::press_reach + ")(el, x, y))";
 
 const std::vector<std::pair<std::string, std::string>> KEYMAP = {
     {"enter", "Enter"},         {"return", "Enter"},       {"escape", "Escape"},

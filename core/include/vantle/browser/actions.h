@@ -56,6 +56,10 @@ extern const std::string SCROLLED_TEXT_JS;
 /// what FOCUS_FOR_TYPING_JS answers for it, or null when the path finds no
 /// HTML element.
 extern const std::string SCROLLED_FOCUS_JS;
+/// Takes [path, x, y]: "" when a press of the top page at (x, y) reaches the
+/// element at the path, else what would take it; null when the path finds
+/// no HTML element.
+extern const std::string PRESS_REACH_JS;
 
 /// Waits, in milliseconds.
 inline constexpr int HANDLE_TIMEOUT_MS = 2000;  // locator attempt of element_handle
@@ -227,6 +231,8 @@ class Actions {
   bool framed_set_checked(const Json& element, bool checked) const;
   bool framed_drag(const Json& element, const Json& destination) const;
   bool dialog_pending() const;
+  void require_reach(const Json& element, const Point& at, const std::string& head,
+                     const std::exception_ptr& last) const;
   void type_through(const RemotePtr& locator, std::string_view text) const;
   void type_after(const RemotePtr& locator, bool focused, std::string_view text) const;
   void type_here(std::string_view text) const;
