@@ -554,13 +554,35 @@ class TestVerifySpatialText:
         value = txt("$5.00", x=100, y=10, xpath="/html[1]/body[1]/div[1]/p[2]")
         assert resolve(step("verify_spatial_text", "next to total", "5"), [], [anchor, value])["element"] is value
 
-    def test_smallest_anchor_wins(self):
-        panel = txt("Total", x=0, y=0, w=800, h=600, xpath="/html[1]/body[1]/div[1]/div[1]")
-        cell = txt("Total", x=0, y=700, w=60, h=20, xpath="/html[1]/body[1]/div[1]/span[1]")
-        beside_cell = txt("$7", x=100, y=700, xpath="/html[1]/body[1]/div[1]/span[2]")
-        beside_panel = txt("$9", x=900, y=100, xpath="/html[1]/body[1]/div[1]/span[3]")
+    def test_a_block_around_the_anchor_words_is_not_the_anchor(self):
+        panel = txt("Total", x=0, y=0, w=800, h=600, xpath="/html[1]/body[1]/div[1]")
+        cell = txt("Total", x=0, y=300, w=60, h=20, xpath="/html[1]/body[1]/div[1]/span[1]")
+        beside_cell = txt("$7", x=100, y=300, xpath="/html[1]/body[1]/div[1]/span[2]")
+        beside_panel = txt("$9", x=900, y=100, xpath="/html[1]/body[1]/span[3]")
         result = resolve(step("verify_spatial_text", "next to Total", "7"), [], [panel, beside_panel, cell, beside_cell])
         assert result["element"] is beside_cell and result["verified"] is True
+
+    def test_the_namesake_read_first_wins_over_a_narrower_one_further_down(self):
+        # a ticket's field, then the same label in its change history with the old value
+        field = txt("Priority:", tag="th", x=0, y=100, w=180, h=30, xpath="/html[1]/body[1]/table[1]/tr[1]/th[1]")
+        value = txt("blocker", tag="td", x=200, y=105, w=60, xpath="/html[1]/body[1]/table[1]/tr[1]/td[1]")
+        old_label = txt("Priority:", tag="th", x=500, y=700, w=76, h=26, xpath="/html[1]/body[1]/table[2]/tr[1]/th[1]")
+        old_value = txt("critical", tag="td", x=580, y=703, w=60, xpath="/html[1]/body[1]/table[2]/tr[1]/td[1]")
+        cells = [old_label, old_value, field, value]
+        assert resolve(step("verify_spatial_text", "right of Priority:", "blocker"), [], cells)["verified"] is True
+        extracted = resolve(step("extract_text_spatial", "right of Priority:", None), [], cells)
+        assert extracted["extracted"] == "blocker"
+
+    def test_a_namesake_with_nothing_in_the_direction_gives_way(self):
+        heading = txt("Description", tag="h2", x=0, y=0, w=900, h=24, xpath="/html[1]/body[1]/h2[1]")
+        back_link = txt("Description", tag="a", x=800, y=900, w=60, h=16, xpath="/html[1]/body[1]/div[1]/a[1]")
+        beside_link = txt("Note: see the help", x=300, y=905, w=400, xpath="/html[1]/body[1]/div[1]/p[1]")
+        text = txt("The login page is empty.", tag="p", x=0, y=40, w=400, xpath="/html[1]/body[1]/p[1]")
+        cells = [heading, text, back_link, beside_link]
+        assert resolve(step("extract_text_spatial", "below Description", None), [], cells)["extracted"] == (
+            "The login page is empty.")
+        # the heading has nothing on its right: the link further down does
+        assert resolve(step("extract_text_spatial", "left of Description", None), [], cells)["element"] is beside_link
 
     def test_band_edges_are_inclusive(self):
         anchor = txt("Total", x=0, y=100, w=50, h=20)

@@ -108,3 +108,15 @@ class TestMeasuredFromTheWords:
 
     def test_a_column_cell_wider_than_its_header_is_below_it(self, on):
         assert on("headings.html").run('extract text below "name"') == "Brass lamp with a long name"
+
+
+class TestSameLabelTwice:
+    """A ticket shows its fields, and again in its change history with the old value."""
+
+    @pytest.mark.parametrize("step, text", [('extract text right of "Priority:"', "blocker"),
+                                            ('extract text below "Description"', "The office printer caught fire.")])
+    def test_the_label_read_first_is_the_anchor(self, on, step, text):
+        assert on("ticket.html").run(step) == text
+
+    def test_verifying_reads_the_current_value_not_the_history(self, on):
+        assert on("ticket.html").run('verify text right of "Priority:" is blocker') is True

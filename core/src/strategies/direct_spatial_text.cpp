@@ -73,9 +73,8 @@ Centre centre(const Element& el) {
           coordinate(el, b.y, "y") + coordinate(el, b.height, "height") / 2};
 }
 
-double area(const Element& el) {
-  const auto& b = el.bounding_box;
-  return coordinate(el, b.width, "width") * coordinate(el, b.height, "height");
+Centre top_left(const Element& el) {
+  return {coordinate(el, el.bounding_box.x, "x"), coordinate(el, el.bounding_box.y, "y")};
 }
 
 struct Anchors {
@@ -102,17 +101,26 @@ Anchors find_anchors(std::u32string_view anchor_folded, const Elements& text_ele
   return a;
 }
 
-const Element* smallest(const std::vector<const Element*>& anchors) {
-  const Element* best = anchors.front();
-  double best_area = area(*best);
-  for (std::size_t i = 1; i < anchors.size(); ++i) {
-    double a = area(*anchors[i]);
-    if (a < best_area) {
-      best = anchors[i];
-      best_area = a;
-    }
-  }
-  return best;
+bool holds(const Element& outer, const Element& inner) {
+  const auto& path = outer.xpath;
+  return inner.xpath.size() > path.size() && inner.xpath.compare(0, path.size(), path) == 0 &&
+         inner.xpath[path.size()] == U'/';
+}
+
+// A namesake that holds another is a block around the words, not the words.
+// Of the rest the one read first is meant: the narrower of two table cells
+// reading "Priority:" may be an old value in a change history further down.
+std::vector<const Element*> in_reading_order(const std::vector<const Element*>& anchors) {
+  std::vector<const Element*> out;
+  for (const Element* a : anchors)
+    if (std::none_of(anchors.begin(), anchors.end(), [&](const Element* b) { return holds(*a, *b); }))
+      out.push_back(a);
+  std::stable_sort(out.begin(), out.end(), [](const Element* a, const Element* b) {
+    const Centre p = top_left(*a);
+    const Centre q = top_left(*b);
+    return p.y != q.y ? p.y < q.y : p.x < q.x;
+  });
+  return out;
 }
 
 struct Band {
@@ -234,8 +242,17 @@ Result resolve_verify_spatial_text(std::u32string_view target, std::u32string_vi
     return spatial_result(false, false, nullptr,
                           expecting(expected, U"anchor '" + anchor_text + U"' not found"));
 
-  const Element* anchor = smallest(anchors.found);
-  auto candidates = in_direction(direction, *anchor, anchors.from_text, text_elements, dom_elements);
+  // The first namesake with text in the asked direction is the one meant.
+  const auto ordered = in_reading_order(anchors.found);
+  const Element* anchor = ordered.front();
+  std::vector<const Element*> candidates;
+  for (const Element* a : ordered) {
+    candidates = in_direction(direction, *a, anchors.from_text, text_elements, dom_elements);
+    if (!candidates.empty()) {
+      anchor = a;
+      break;
+    }
+  }
   if (candidates.empty())
     return spatial_result(true, false, anchor,
                           expecting(expected, U"no element " + std::u32string(direction) + U" of '" +
