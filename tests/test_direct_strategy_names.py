@@ -57,6 +57,14 @@ class TestNamesBeforeNoise:
         exact = el(attrs={"id": "search"}, y=50)
         assert resolve(step("click", "search"), [first, exact])["candidates"] == [exact]
 
+    @pytest.mark.parametrize("own", [{"id": "text", "name": "text"}, {"name": "text"}, {"data-testid": "text"}])
+    @pytest.mark.parametrize("action", ["type", "click"])
+    def test_an_own_id_or_name_beats_the_type_every_field_shares(self, own, action):
+        search = el(tag="input", attrs={"type": "text", "_label": "Search:"}, y=0)
+        editor = el(tag="textarea", attrs={"class": "wikitext", **own}, y=200)
+        result = resolve(step(action, "text", "Agenda"), [search, editor])
+        assert result["element"] is editor and result["candidates"] == [editor]
+
     def test_visibility_still_comes_first(self):
         hidden_named = el("Search", visible=False, y=0)
         visible_noise = el(attrs={"type": "search"}, tag="input", y=50)

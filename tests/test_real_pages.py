@@ -120,3 +120,11 @@ class TestSameLabelTwice:
 
     def test_verifying_reads_the_current_value_not_the_history(self, on):
         assert on("ticket.html").run('verify text right of "Priority:" is blocker') is True
+
+
+class TestFieldByItsOwnName:
+    def test_a_field_named_text_is_not_the_search_box_of_type_text(self, on):
+        agent = on("wiki_edit.html")
+        agent.run('type "Agenda: printers." into "text"')
+        assert agent.page.locator("#text").input_value() == "Agenda: printers."
+        assert agent.page.locator("#q").input_value() == ""

@@ -87,6 +87,7 @@ bool visit_surfaces(const Element& element, bool include_label, Visit visit) {
 
 bool wanted(detail::Sources which, std::u32string_view source) {
   if (which == detail::Sources::all) return true;
+  if (which == detail::Sources::own) return !is_name_source(source) && source != U"type" && source != U"class";
   return is_name_source(source) == (which == detail::Sources::names);
 }
 

@@ -69,14 +69,25 @@ Pool exact_only(const Pool& pool, const detail::Matcher& target, std::u32string_
   return out;
 }
 
+Pool matching_by(const Pool& pool, const detail::Matcher& target, std::u32string_view action, Sources which) {
+  Pool out;
+  for (const auto* el : pool)
+    if (target.contained_in(*el, label_names(action, *el), which)) out.push_back(el);
+  return out;
+}
+
 // A name a person sees or hears outweighs a type, class or id that happens to
 // hold the same word: when any element matches by name, the others drop out.
+// Without one, a field's own id or name outweighs the type every text field
+// shares: "text" is the editor whose id is text, not the search box above it.
 Sources names_first(Pool& matched, const detail::Matcher& target, std::u32string_view action) {
-  Pool named;
-  for (const auto* el : matched)
-    if (target.contained_in(*el, label_names(action, *el), Sources::names)) named.push_back(el);
-  if (named.empty() || named.size() == matched.size()) return named.empty() ? Sources::others : Sources::names;
-  matched = std::move(named);
+  Pool named = matching_by(matched, target, action, Sources::names);
+  if (named.empty()) {
+    Pool own = matching_by(matched, target, action, Sources::own);
+    if (!own.empty()) matched = std::move(own);
+    return Sources::others;
+  }
+  if (named.size() < matched.size()) matched = std::move(named);
   return Sources::names;
 }
 

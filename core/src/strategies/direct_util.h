@@ -23,8 +23,9 @@ inline bool less_nan_last(double a, double b) {
 void normalise_into(std::u32string& out, std::u32string_view s);
 
 /// Which surfaces a test reads: all of them, only names a person sees or
-/// hears, or only the other attributes.
-enum class Sources { all, names, others };
+/// hears, only the other attributes, or of those only the element's own (its
+/// id, name and test id, not the type or class it shares with its kind).
+enum class Sources { all, names, others, own };
 
 /// Tests one target against many elements without normalising it again. A
 /// trailing colon or sort mark on either side does not stop a match.
