@@ -217,6 +217,24 @@ class TestTyping:
         Actions(page).hover(describe(page, "#hover-box"))
         assert page.evaluate("window.hovered") == 1
 
+    @pytest.mark.parametrize("scroll", ["", "scrollTo(0, 600)"], ids=["below-the-fold", "scrolled-since-the-scan"])
+    def test_hover_reaches_an_element_wherever_it_now_shows(self, on_page, scroll):
+        page = on_page("type.html")
+        page.evaluate("document.getElementById('hover-box').style.top = '1500px'")
+        element = describe(page, "#hover-box")
+        if scroll:
+            page.evaluate(scroll)
+        Actions(page).hover(element)
+        assert page.evaluate("window.hovered") == 1
+
+    def test_hover_under_a_veil_fails_rather_than_hovering_the_veil(self, on_page):
+        page = on_page("type.html")
+        page.evaluate("document.body.insertAdjacentHTML('beforeend', "
+                      "'<div style=\"position: fixed; inset: 0; z-index: 9\">Loading</div>')")
+        with pytest.raises(RuntimeError, match="Failed to hover element 'Hover me': the <div> 'Loading' at x=.* would take the hover"):
+            Actions(page).hover(describe(page, "#hover-box"))
+        assert page.evaluate("window.hovered") == 0
+
 
 class TestFailures:
     @pytest.mark.parametrize("operation, verb", [("click", "click"), ("type_text", "type into")])

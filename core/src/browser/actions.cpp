@@ -401,8 +401,29 @@ void Actions::on_element(const Json& element, const char* what,
   throw ActionError(head, last, last);
 }
 
+// The scan-time centre may lie below the fold, or elsewhere since the page
+// scrolled, where moving the pointer hovers nothing and the step would pass
+// for done: an element still at its path is scrolled into view and hovered
+// where it shows, if the pointer reaches it there.
+Point Actions::hover_point(const Json& element) const {
+  const std::string xpath = own_path(element);
+  if (xpath.empty()) return centre(element);
+  const std::string head = "Failed to hover element " + element_label(element) + ": ";
+  if (!frame_chain(element).empty()) {
+    const std::optional<FrameSpot> spot = frame_spot(element);
+    if (!spot) return centre(element);
+    if (!spot->reached) throw ActionError(head + "something else covers it in its frame.");
+    return spot->centre;
+  }
+  const Json spot = at_path_answer(HOVER_SPOT_JS, xpath);
+  if (!spot.is_array() || spot.size() != 3) return centre(element);
+  if (spot[2].is_string() && !spot[2].get_ref<const std::string&>().empty())
+    throw ActionError(head + spot[2].get<std::string>() + ".");
+  return {spot[0].get<double>(), spot[1].get<double>()};
+}
+
 void Actions::hover(const Json& element) const {
-  const Point at = centre(element);
+  const Point at = hover_point(element);
   page_->attr("mouse")->call("move", {Json(at.x), Json(at.y)});
 }
 

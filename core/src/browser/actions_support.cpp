@@ -27,8 +27,11 @@ std::string scrolled_at_path(const char* question) {
 // A driver's inner_text() reads the element's innerText.
 const std::string SCROLLED_TEXT_JS = scrolled_at_path("el => el.innerText");
 const std::string SCROLLED_FOCUS_JS = scrolled_at_path(js::focus_for_typing);
-const std::string PRESS_REACH_JS =
-    std::string("([path, x, y]) => (") + js::at_path + ")(path, el => (" + js::press_reach + ")(el, x, y))";
+const std::string PRESS_REACH_JS = std::string("([path, x, y]) => (") + js::at_path + ")(path, el => (" +
+                                   js::press_reach + ")(el, x, y, 'press'))";
+const std::string HOVER_SPOT_JS = scrolled_at_path(
+    (std::string("el => { const r = el.getBoundingClientRect(); const x = r.left + r.width / 2, y = r.top + r.height / 2;"
+                 " return [x, y, (") + js::press_reach + ")(el, x, y, 'hover')]; }").c_str());
 
 const std::vector<std::pair<std::string, std::string>> KEYMAP = {
     {"enter", "Enter"},         {"return", "Enter"},       {"escape", "Escape"},

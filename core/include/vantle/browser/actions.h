@@ -60,6 +60,10 @@ extern const std::string SCROLLED_FOCUS_JS;
 /// element at the path, else what would take it; null when the path finds
 /// no HTML element.
 extern const std::string PRESS_REACH_JS;
+/// Takes an element path; scrolls that element as SCROLL_JS does and returns
+/// [x, y, reach]: its centre in the viewport and whether the pointer there
+/// reaches it (as PRESS_REACH_JS says); null when the path finds no element.
+extern const std::string HOVER_SPOT_JS;
 
 /// Waits, in milliseconds.
 inline constexpr int HANDLE_TIMEOUT_MS = 2000;  // locator attempt of element_handle
@@ -231,6 +235,7 @@ class Actions {
   bool framed_set_checked(const Json& element, bool checked) const;
   bool framed_drag(const Json& element, const Json& destination) const;
   bool dialog_pending() const;
+  Point hover_point(const Json& element) const;
   void require_reach(const Json& element, const Point& at, const std::string& head,
                      const std::exception_ptr& last) const;
   void type_through(const RemotePtr& locator, std::string_view text) const;

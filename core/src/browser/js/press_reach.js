@@ -1,7 +1,8 @@
-// Whether a press of the top page at (x, y) reaches `el`: itself, something
-// inside it, one of its labels, or, where it lets presses through, what it
-// lies in. Answers '' when it does; otherwise what would take the press.
-(el, x, y) => {
+// Whether the pointer of the top page at (x, y) reaches `el`: itself,
+// something inside it, one of its labels, or, where it lets the pointer
+// through, what it lies in. Answers '' when it does; otherwise what would take
+// the `act` ("press" or "hover") instead.
+(el, x, y, act) => {
   if (el.getRootNode() !== document) return '';
   const hit = document.elementFromPoint(x, y);
   const at = `x=${Math.round(x)}, y=${Math.round(y)}`;
@@ -10,5 +11,5 @@
   if (el.contains(hit) || labels.some(label => label.contains(hit))) return '';
   if (hit.contains(el) && getComputedStyle(el).pointerEvents === 'none') return '';
   const words = (hit.innerText || '').trim().split('\n')[0].slice(0, 40);
-  return `the <${hit.localName}>${words ? ` '${words}'` : ''} at ${at} would take the press`;
+  return `the <${hit.localName}>${words ? ` '${words}'` : ''} at ${at} would take the ${act}`;
 }
