@@ -169,9 +169,10 @@ def test_label_candidates(open_page):
     page = open_page("scanner/spatial.html")
     candidates = PageScanner(page)._collect_label_candidates()
     texts = [c["text"] for c in candidates]
-    assert texts == ["Login", "Account", "Edge", "Lefty", "Tall40", "Name"]
+    # the same words in two places are two candidates: each labels what lies below it
+    assert texts == ["Login", "Account", "Edge", "Lefty", "Tall40", "Name", "Name"]
     assert candidates[4]["bounding_box"] == {"x": 1000, "y": 10, "width": 50, "height": 40}
-    assert candidates[5]["bounding_box"]["y"] == 300  # first of the two "Name"
+    assert [c["bounding_box"]["y"] for c in candidates[5:]] == [300, 330]
 
 
 # ---- text elements ------------------------------------------------------------

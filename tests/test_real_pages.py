@@ -128,3 +128,11 @@ class TestFieldByItsOwnName:
         agent.run('type "Agenda: printers." into "text"')
         assert agent.page.locator("#text").input_value() == "Agenda: printers."
         assert agent.page.locator("#q").input_value() == ""
+
+
+class TestRepeatedLabelWords:
+    def test_a_rich_editor_is_named_by_the_heading_above_it_not_a_side_list_repeating_it(self, on):
+        agent = on("editor.html")
+        agent.run('type "Summer fair on Saturday" into "Body"')
+        assert agent.page.locator("#editor").inner_text().strip() == "Summer fair on Saturday"
+        assert agent.page.locator("#id_title").input_value() == ""

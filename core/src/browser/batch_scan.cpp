@@ -137,14 +137,14 @@ void add_custom_inputs(const Fact& facts, Json& out) {
   }
 }
 
-// [innerText, box]: the labels' texts and boxes, each text once.
+// [innerText, box]: the labels' texts and boxes, each text once in each place.
 void label_candidates(const Fact& facts, std::vector<Box>& boxes, std::vector<std::string>& texts) {
   std::unordered_set<std::string> seen;
   for (const Fact& f : facts.GetArray()) {
     std::string text = fact_trimmed(f[0]);
     if (text.empty() || text::decode(text).size() > MAX_LABEL_TEXT) continue;
     Box box = fact_box(f[1]);
-    if (box.height > MAX_LABEL_HEIGHT || !seen.insert(text).second) continue;
+    if (box.height > MAX_LABEL_HEIGHT || !seen.insert(label_candidate_key(text, box)).second) continue;
     boxes.push_back(box);
     texts.push_back(std::move(text));
   }

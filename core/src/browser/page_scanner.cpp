@@ -204,7 +204,7 @@ Json PageScanner::collect_label_candidates() {
       Json box = box_of_handle(handle);
       if (text.empty() || box.is_null() || text::decode(text).size() > MAX_LABEL_TEXT) continue;
       if (box_of(box).height > MAX_LABEL_HEIGHT) continue;
-      if (!seen.insert(text).second) continue;
+      if (!seen.insert(label_candidate_key(text, box_of(box))).second) continue;
       Json c = Json::object();
       c["text"] = text;
       c["bounding_box"] = std::move(box);

@@ -48,6 +48,14 @@ Box box_of(const Json& record) {
   return {number_at(record, "x"), number_at(record, "y"), number_at(record, "width"), number_at(record, "height")};
 }
 
+// The same words in two places are two labels: a side list that repeats a
+// field's heading must not take the heading's place above the field.
+std::string label_candidate_key(const std::string& text, const Box& box) {
+  std::string key = text;
+  for (double v : {box.x, box.y, box.width, box.height}) key += '\x1f' + std::to_string(v);
+  return key;
+}
+
 std::vector<long> choose_spatial_labels_simple(const std::vector<std::optional<Box>>& targets,
                                                const std::vector<Box>& candidates) {
   std::vector<long> out(targets.size(), -1);

@@ -125,6 +125,9 @@ bool is_custom_input(std::string_view tag, std::string_view classes);
 /// A box record ({x, y, width, height}) as a Box; throws on a missing coordinate.
 Box box_of(const Json& record);
 
+/// What makes a label candidate count once: its words and where they sit.
+std::string label_candidate_key(const std::string& text, const Box& box);
+
 /// Sets attributes._label in place on descriptors without a label.
 void assign_spatial_labels(Json& elements, const Json& label_candidates);
 /// As above, from the candidates' boxes and texts (same order).
