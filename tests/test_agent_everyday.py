@@ -116,6 +116,13 @@ class TestFields:
     def test_extract_reads_the_field_its_label_names_not_the_label(self, on, step, value):
         assert on("controls.html").run(step) == value
 
+    def test_text_above_a_button_is_no_label_of_it(self, on):
+        agent = on("controls.html")
+        assert agent.run('extract text from "Total"') == "Total: $29.00"
+        with pytest.raises(Exception) as failed:
+            agent.run('verify "Total" is checked')
+        assert "Buy now" not in str(failed.value)
+
     def test_upload_reads_the_path_from_the_file_roots(self, on):
         agent = on("controls.html")
         agent.run('upload files/note.txt into "Attachment"')

@@ -175,10 +175,23 @@ bool reads_attribute(std::u32string_view name) {
 
 bool is_name_source(std::u32string_view source) { return in_table(NAME_SOURCES, source); }
 
+namespace {
+
+// What a label names: a field. A button or link has a name of its own, and
+// the text that happens to sit above it is no label of it.
+bool is_field(const Element& el) {
+  if (el.tag == U"input") {
+    const auto* type = el.attribute(U"type");
+    return !type || !in_table(BUTTON_INPUT_TYPES, text::lower(text::strip(*type)));
+  }
+  return takes_action(U"type", el) || takes_action(U"select", el) || takes_action(U"check", el);
+}
+
+}  // namespace
+
 bool label_names(std::u32string_view action, const Element& element) {
-  if (action == U"type" || action == U"select" || action == U"clear" || action == U"upload" ||
-      action == U"verify_checked" || action == U"extract_text")
-    return true;
+  if (action == U"type" || action == U"select" || action == U"clear" || action == U"upload") return true;
+  if (action == U"verify_checked" || action == U"extract_text") return is_field(element);
   const auto* role = element.attribute(U"role");
   if (role && in_table(CHOICE_ROLES, text::lower(*role))) return true;
   const auto* type = element.attribute(U"type");

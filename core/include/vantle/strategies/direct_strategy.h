@@ -112,6 +112,8 @@ inline constexpr std::array<std::u32string_view, 1> SELECTABLE_TAGS{U"select"};
 /// Input types that take no typed text: such an input is never a field to type into.
 inline constexpr std::array<std::u32string_view, 10> UNTYPEABLE_INPUT_TYPES{
     U"button", U"submit", U"reset", U"image", U"checkbox", U"radio", U"file", U"hidden", U"range", U"color"};
+/// Input types that make a button, which has a name of its own and no label.
+inline constexpr std::array<std::u32string_view, 4> BUTTON_INPUT_TYPES{U"button", U"submit", U"reset", U"image"};
 /// What "check" and "uncheck" may tick: input types, then ARIA roles.
 inline constexpr std::array<std::u32string_view, 2> CHECKABLE_TYPES{U"checkbox", U"radio"};
 inline constexpr std::array<std::u32string_view, 5> CHECKABLE_ROLES{
