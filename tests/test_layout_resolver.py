@@ -63,6 +63,9 @@ class TestParseTarget:
         ("button near the a xyz", ("xyz", "near", "button", None, None, None)),
         ("button near a the xyz", ("the xyz", "near", "button", None, None, None)),
         ("2nd field  above\tTotal\u00a0 ", ("total", "above", "input", 2, None, None)),
+        ("radio button left of accept", ("accept", "left", "radio", None, None, "button")),
+        ("first checkbox button below Terms", ("terms", "below", "checkbox", 1, None, "button")),
+        ("button right of radio", ("radio", "right", "button", None, None, None)),
     ])
     def test_worked_targets(self, target, expected):
         assert _parse_target(target) == expected
@@ -210,6 +213,30 @@ class TestFindAnchor:
         small = {"index": 1, "text": "Total", **pos(0, 0, 100, 100)}
         matrix = [{"index": 0, "text": "Total"}, small]
         assert LayoutResolver(matrix)._find_anchor("total") is small
+
+
+class TestKindsOfInput:
+    """An action box: radio buttons named by the labels to their right, and a
+    button on the same row further left."""
+
+    def row(self):
+        delete = el("button", text="Delete", x=0, y=100, w=60)
+        leave = el("input", text="leave", x=100, y=60, w=13, h=13, type="radio", _label="leave")
+        accept = el("input", text="accept", x=100, y=100, w=13, h=13, type="radio", _label="accept")
+        words = [txt("leave", x=120, y=58, w=40), txt("accept", x=120, y=98, w=47)]
+        return [delete, leave, accept], words
+
+    @pytest.mark.parametrize("target", ["radio button left of accept", "radio left of accept"])
+    def test_the_radio_beside_its_label_not_the_button_before_it(self, target):
+        dom, words = self.row()
+        assert resolve(target, dom, words)["element"] is dom[2]
+
+    def test_a_checkbox_is_not_a_radio(self):
+        box = el("input", text="", x=0, y=100, w=13, h=13, type="checkbox")
+        radio = el("input", text="", x=40, y=100, w=13, h=13, type="radio")
+        label = txt("component2", x=80, y=98)
+        assert resolve("checkbox left of component2", [box, radio], [label])["element"] is box
+        assert resolve("radio left of component2", [box, radio], [label])["element"] is radio
 
 
 class TestRelations:

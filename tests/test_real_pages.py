@@ -136,3 +136,13 @@ class TestRepeatedLabelWords:
         agent.run('type "Summer fair on Saturday" into "Body"')
         assert agent.page.locator("#editor").inner_text().strip() == "Summer fair on Saturday"
         assert agent.page.locator("#id_title").input_value() == ""
+
+
+class TestActionRadios:
+    @pytest.mark.parametrize("kind", ["radio button", "radio"])
+    def test_the_radio_left_of_its_label_is_ticked(self, on, kind):
+        agent = on("ticket.html")
+        agent.run(f'click {kind} left of "accept"')
+        assert agent.page.locator("#action_accept").is_checked()
+        assert agent.run('verify "accept" is checked') is True
+        assert agent.run('verify "leave" is not checked') is True

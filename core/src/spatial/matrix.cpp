@@ -119,6 +119,11 @@ std::u32string element_type(const Element& element) {
 
 bool is_of_type(const Entry& entry, std::u32string_view type) {
   if (type == U"icon") return !entry.is_anchor_only && entry.element.attributes.icon;
+  // A box or a radio is an input by its tag: the step names the kind of input.
+  if (type == U"checkbox" || type == U"radio") {
+    const auto& a = entry.element.attributes;
+    return !entry.is_anchor_only && (text::lower(a.type) == type || a.role == type);
+  }
   return entry.element_type && *entry.element_type == type;
 }
 

@@ -23,6 +23,16 @@ bool has_word(const std::vector<lang::Word>& words, std::u32string_view word) {
   return std::any_of(words.begin(), words.end(), [&](const lang::Word& w) { return !w.quoted && w.text == word; });
 }
 
+// The word, unquoted, as a type of its own: not the "button" of "radio button".
+bool has_type_word(const std::vector<lang::Word>& words, std::u32string_view word) {
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (words[i].quoted || words[i].text != word) continue;
+    const lang::TypeWord* before = i > 0 && !words[i - 1].quoted ? lang::type_word(words[i - 1].text) : nullptr;
+    if (!before || !before->named_with_type_word) return true;
+  }
+  return false;
+}
+
 // Trims [begin, end) of `lower` and drops leading articles outside quotes.
 std::u32string anchor_of(const std::u32string& lower, size_t begin, const lang::Spans& quoted) {
   size_t end = lower.size();
@@ -67,7 +77,7 @@ ParsedTarget parse_target(std::u32string_view target, const lang::Spans& quoted)
     }
   }
   for (const auto& row : lang::type_words()) {
-    if (!row.element_type.empty() && has_word(words, row.word)) {
+    if (!row.element_type.empty() && has_type_word(words, row.word)) {
       out.type_filter = std::u32string(row.element_type);
       type_word = std::u32string(row.word);
       break;

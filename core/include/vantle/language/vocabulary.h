@@ -151,6 +151,9 @@ struct TypeWord {
   std::u32string_view element_type;
   /// Dropped from the ends of a target that names its element by text.
   bool descriptor;
+  /// A type word right after it is part of its name: a "radio button" is a
+  /// radio, not one of the buttons.
+  bool named_with_type_word = false;
 };
 /// Words with an element type come first, in the order they are tried.
 const std::vector<TypeWord>& type_words();
