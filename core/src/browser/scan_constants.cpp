@@ -34,8 +34,16 @@ const std::string INTERACTABLE_SELECTOR = interactable_selector();
 const std::vector<std::string> CAPTURED_ATTRIBUTES = {
     "id",    "name", "type", "placeholder", "aria-label", "aria-labelledby", "title",
     "role",  "href", "value", "class",      "data-testid", "alt"};
-const std::string CUSTOM_INPUT_SELECTOR =
-    "span[class*='editable'], div[class*='editable'], span[class*='input'], div[class*='input']";
+// A wrapper holding a real field is not a field of its own: typing into it
+// pressed the middle of the wrapper (its help text) and the words went nowhere.
+const std::string CUSTOM_INPUT_SELECTOR = [] {
+  const std::string holds_field =
+      ":not(:has(input:not([type=hidden]), textarea, select, [contenteditable]:not([contenteditable=false])))";
+  std::string out;
+  for (const char* base : {"span[class*='editable']", "div[class*='editable']", "span[class*='input']", "div[class*='input']"})
+    out += (out.empty() ? "" : ", ") + std::string(base) + holds_field;
+  return out;
+}();
 const std::vector<std::string> TEXT_TAGS = {"h1", "h2", "h3", "h4", "h5", "h6", "p",  "span",
                                             "label", "li", "td", "th", "a", "button", "div", "summary"};
 const std::string TEXT_SELECTOR = join(TEXT_TAGS);

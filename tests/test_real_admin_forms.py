@@ -1,0 +1,35 @@
+"""Steps a tester writes against forms built like a content admin's: each field
+in wrappers whose class names speak of inputs, its label above, help text between."""
+
+import pytest
+
+from vantle import WebAgent
+
+pytestmark = pytest.mark.browser
+
+
+@pytest.fixture(scope="module")
+def agent():
+    with WebAgent(screenshots=False, timeout_ms=2500) as agent:
+        yield agent
+
+
+@pytest.fixture
+def form(agent, server):
+    agent.run(f"navigate {server}/realistic/account_form.html")
+    return agent
+
+
+def value(agent, ident):
+    return agent.page.locator(f"#{ident}").input_value()
+
+
+def test_each_password_goes_into_its_own_field_not_the_wrapper_around_it(form):
+    form.run('type "S3cret-pass-99" into "Password"')
+    form.run('type "other-pass-11" into "Password confirmation"')
+    assert (value(form, "id_password1"), value(form, "id_password2")) == ("S3cret-pass-99", "other-pass-11")
+
+
+def test_an_element_styled_as_an_input_without_a_field_inside_still_takes_text(form):
+    form.run('type "printers" into "search-input"')
+    assert form.page.locator("#tags").inner_text().strip() == "printers"
