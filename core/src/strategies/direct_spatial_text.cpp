@@ -101,19 +101,13 @@ Anchors find_anchors(std::u32string_view anchor_folded, const Elements& text_ele
   return a;
 }
 
-bool holds(const Element& outer, const Element& inner) {
-  const auto& path = outer.xpath;
-  return inner.xpath.size() > path.size() && inner.xpath.compare(0, path.size(), path) == 0 &&
-         inner.xpath[path.size()] == U'/';
-}
-
 // A namesake that holds another is a block around the words, not the words.
 // Of the rest the one read first is meant: the narrower of two table cells
 // reading "Priority:" may be an old value in a change history further down.
 std::vector<const Element*> in_reading_order(const std::vector<const Element*>& anchors) {
   std::vector<const Element*> out;
   for (const Element* a : anchors)
-    if (std::none_of(anchors.begin(), anchors.end(), [&](const Element* b) { return holds(*a, *b); }))
+    if (std::none_of(anchors.begin(), anchors.end(), [&](const Element* b) { return detail::is_inside(*b, *a); }))
       out.push_back(a);
   std::stable_sort(out.begin(), out.end(), [](const Element* a, const Element* b) {
     const Centre p = top_left(*a);

@@ -91,11 +91,6 @@ Sources names_first(Pool& matched, const detail::Matcher& target, std::u32string
   return Sources::names;
 }
 
-bool is_inside(const Element& inner, const Element& outer) {
-  return inner.xpath.size() > outer.xpath.size() && text::starts_with(inner.xpath, outer.xpath) &&
-         inner.xpath[outer.xpath.size()] == U'/';
-}
-
 // Text a person can click: the innermost texts that name the target (a table
 // cell rather than its row and table), since a click lands in the middle of
 // the element chosen.
@@ -105,7 +100,7 @@ Pool clickable_text(const Elements& text_elements, const detail::Matcher& target
     if (el.is_visible && target.contained_in(el, false, Sources::names)) named.push_back(&el);
   Pool out;
   for (const auto* el : named)
-    if (std::none_of(named.begin(), named.end(), [el](const Element* other) { return is_inside(*other, *el); }))
+    if (std::none_of(named.begin(), named.end(), [el](const Element* other) { return detail::is_inside(*other, *el); }))
       out.push_back(el);
   return out;
 }
@@ -152,6 +147,11 @@ Pool containing(std::u32string_view needle, const Elements& elements) {
 }  // namespace
 
 namespace detail {
+
+bool is_inside(const Element& inner, const Element& outer) {
+  return inner.xpath.size() > outer.xpath.size() && text::starts_with(inner.xpath, outer.xpath) &&
+         inner.xpath[outer.xpath.size()] == U'/';
+}
 
 void sort_by_text_length(std::vector<const Element*>& pool) {
   std::stable_sort(pool.begin(), pool.end(),

@@ -51,6 +51,9 @@ class Matcher {
   mutable std::u32string buffer_;
 };
 
+/// Whether `inner` lies in `outer`, by their element paths.
+bool is_inside(const Element& inner, const Element& outer);
+
 /// Stable sort on the number of characters of `text`.
 void sort_by_text_length(std::vector<const Element*>& pool);
 
