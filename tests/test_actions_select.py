@@ -2,7 +2,6 @@
 drop-downs through each kind of option selector, and the final failure."""
 
 import pytest
-from playwright.sync_api import Error as PlaywrightError
 
 from actions_helpers import describe, on_page  # noqa: F401 (fixture)
 from vantle.engine.browser.actions import Actions
@@ -38,8 +37,23 @@ class TestNative:
 
     def test_native_failure_is_not_retried_as_custom(self, on_page):
         page = on_page("select.html")
-        with pytest.raises(PlaywrightError):
+        with pytest.raises(RuntimeError, match="Failed to select 'Mexico': the drop-down offers 'United States', 'Canada'."):
             Actions(page).select_option({"tag": "select", "attributes": {"id": "country"}}, "Mexico")
+
+    def test_a_drop_down_with_no_id_or_name_is_the_one_the_scan_saw(self, on_page):
+        page = on_page("select.html")
+        page.evaluate("document.body.insertAdjacentHTML('beforeend', '<select id=\"late\"><option>Small</option><option>Large</option></select>')")
+        element = describe(page, "#late", attributes={})
+        assert Actions(page).select_option(element, "Large") == "Large"
+        assert page.locator("#late").input_value() == "Large"
+        assert page.locator("select >> nth=0").input_value() == "Small"
+
+    def test_a_name_with_quotes_selects_its_own_drop_down(self, on_page):
+        page = on_page("select.html")
+        page.evaluate("document.querySelector('[name=size]').name = \"it's \\\\ \\\"odd\\\"\"")
+        name = page.evaluate("document.querySelectorAll('select')[2].name")
+        assert Actions(page).select_option({"tag": "select", "attributes": {"name": name}}, "Medium") == "Medium"
+        assert page.evaluate("document.querySelectorAll('select')[2].value") == "m"
 
 
 class TestCustom:

@@ -1,6 +1,9 @@
 // Option selection, native dialogs and reading text back from the page.
 
+#include <algorithm>
+
 #include "vantle/browser/actions.h"
+#include "vantle/browser/frames.h"
 #include "vantle/records/json.h"
 #include "vantle/text/text.h"
 
@@ -17,6 +20,28 @@ const Json& attributes_of(const Json& element) {
 
 std::string trimmed(const Json& value) {
   return value.is_string() ? text::strip(value.get_ref<const std::string&>()) : "";
+}
+
+// A CSS string between single quotes holds any value once its quotes and
+// backslashes are escaped.
+std::string single_quoted_escape(std::string_view value) {
+  std::string out;
+  for (char c : value) {
+    if (c == '\'' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// Option labels as a person reads a list of them, the first few only.
+std::string listed(const Json& labels) {
+  constexpr std::size_t SHOWN = 10;
+  if (labels.empty()) return "no options";
+  std::string out;
+  for (std::size_t i = 0; i < labels.size() && i < SHOWN; ++i)
+    out += (i ? ", " : "") + text::quoted(labels[i].is_string() ? labels[i].get<std::string>() : labels[i].dump());
+  if (labels.size() > SHOWN) out += " and " + std::to_string(labels.size() - SHOWN) + " more";
+  return out;
 }
 
 // A dialog's message as text, whatever the manager's dialog object holds.
@@ -41,22 +66,39 @@ std::string Actions::select_option(const Json& element, std::string_view value) 
   }
 }
 
-std::string Actions::select_native(const Json& element, std::string_view value) const {
+// The drop-down the scan saw, at its path. By id or name only when the path
+// finds nothing now; the page's first drop-down only for a record with none
+// of these, since any other one would be chosen from in silence.
+RemotePtr Actions::native_select(const Json& element) const {
+  if (!own_path(element).empty()) {
+    RemotePtr at = at_path(element);
+    if (at->call_value("count") == Json(1)) return at;
+  }
   const Json& attrs = attributes_of(element);
   const std::string id = records::text_at(attrs, "id");
   const std::string name = records::text_at(attrs, "name");
-  RemotePtr locator;
   RemotePtr in = scope(element);
   // Escaped for the same reason as in build_locator: the id must select
   // exactly its own element.
-  if (!id.empty())
-    locator = in->call("locator", {Json("#" + css_escape(id))});
-  else if (!name.empty())
-    locator = in->call("locator", {Json("select[name='" + name + "']")});
-  else
-    locator = in->call("locator", {Json("select")})->call("nth", {Json(0)});
+  if (!id.empty()) return in->call("locator", {Json("#" + css_escape(id))});
+  if (!name.empty()) return in->call("locator", {Json("select[name='" + single_quoted_escape(name) + "']")});
+  return in->call("locator", {Json("select")})->call("nth", {Json(0)});
+}
+
+std::string Actions::select_native(const Json& element, std::string_view value) const {
+  RemotePtr locator = native_select(element);
   locator->call("scroll_into_view_if_needed");
-  locator->call("select_option", {}, {{"label", Json(std::string(value))}});
+  try {
+    locator->call("select_option", {}, {{"label", Json(std::string(value))}});
+  } catch (...) {
+    rethrow_interrupt();
+    // The driver waits for the option, which a page may still be loading,
+    // then says only that time ran out: the options it did find say more.
+    const Json offered = locator->call_value("evaluate", {Json(OPTION_LABELS_JS)});
+    if (offered.is_array() && std::find(offered.begin(), offered.end(), Json(std::string(value))) == offered.end())
+      throw ActionError("Failed to select " + text::quoted(value) + ": the drop-down offers " + listed(offered) + ".");
+    throw;
+  }
   return trimmed(locator->call_value("evaluate", {Json(SELECTED_LABEL_JS)}));
 }
 

@@ -12,6 +12,7 @@ const char* const SCROLL_JS = js::scroll_into_view;
 const char* const FOCUS_FOR_TYPING_JS = js::focus_for_typing;
 const char* const POINT_JS = js::element_at_point;
 const char* const SELECTED_LABEL_JS = js::selected_label;
+const char* const OPTION_LABELS_JS = "el => Array.from(el.options || [], option => option.label)";
 const char* const SELECT_TEXT_JS = js::select_text;
 const std::string FRAME_SPOT_JS = std::string("el => (") + js::frame_spot + ")(el, " + js::scroll_into_view + ")";
 

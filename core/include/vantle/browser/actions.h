@@ -42,6 +42,8 @@ extern const char* const SCROLL_JS;
 extern const char* const FOCUS_FOR_TYPING_JS;
 /// The topmost element at a viewport point; the argument is [x, y].
 extern const char* const POINT_JS;
+/// The labels of a native select's options, evaluated on its locator.
+extern const char* const OPTION_LABELS_JS;
 /// The label of a native select's selected option, evaluated on its locator.
 extern const char* const SELECTED_LABEL_JS;
 /// The same label, evaluated with an element handle as argument by extract_text.
@@ -236,6 +238,7 @@ class Actions {
   bool framed_drag(const Json& element, const Json& destination) const;
   bool dialog_pending() const;
   Point hover_point(const Json& element) const;
+  RemotePtr native_select(const Json& element) const;
   void require_reach(const Json& element, const Point& at, const std::string& head,
                      const std::exception_ptr& last) const;
   void type_through(const RemotePtr& locator, std::string_view text) const;
