@@ -504,3 +504,24 @@ class TestResolveContract:
                   {"index": 1, "text": "x", "element_type": "button", "element": {}}]
         with pytest.raises(KeyError, match="position"):
             LayoutResolver(matrix).resolve({"target": "button next to name"})
+
+
+class TestSlackRows:
+    """A query form: a drop-down of priorities, and 14 px under it a row of
+    status boxes, each named by its own label."""
+
+    def form(self):
+        mode = el("select", text="is", x=120, y=248, w=40, h=21)
+        choice = el("select", text="blocker", x=234, y=248, w=64, h=21)
+        accepted = el("input", text="accepted", x=170, y=283, w=13, h=13, type="checkbox", _label="accepted")
+        return [mode, choice, accepted], [txt("accepted", x=186, y=281, w=60, h=17)]
+
+    def test_a_box_labelled_in_the_row_below_is_not_beside_the_anchor(self):
+        dom, texts = self.form()
+        assert resolve("checkbox left of blocker", dom, texts)["element"] is not dom[2]
+
+    @pytest.mark.parametrize("label", ["", "Remember me", "Remember me:"])
+    def test_a_box_off_its_label_row_within_the_slack_still_counts(self, label):
+        words = txt("Remember me", x=30, y=100, w=100, h=20)
+        box = el("input", text="", x=0, y=123, w=13, h=13, type="checkbox", _label=label)
+        assert resolve("checkbox left of Remember me", [box], [words])["element"] is box

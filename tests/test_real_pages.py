@@ -6,7 +6,7 @@ import pytest
 
 from playwright.sync_api import expect
 
-from vantle import WebAgent
+from vantle import StepFailed, WebAgent
 
 pytestmark = pytest.mark.browser
 
@@ -146,3 +146,18 @@ class TestActionRadios:
         assert agent.page.locator("#action_accept").is_checked()
         assert agent.run('verify "accept" is checked') is True
         assert agent.run('verify "leave" is not checked') is True
+
+
+class TestSlackRowsInAQueryForm:
+    def test_a_box_labelled_in_the_next_row_is_not_left_of_a_choice(self, on):
+        agent = on("query.html")
+        with pytest.raises(StepFailed):
+            agent.run('check checkbox left of "blocker"')
+        with pytest.raises(StepFailed):
+            agent.run('uncheck checkbox left of "blocker"')
+        assert agent.page.locator("#s_accepted").is_checked()
+
+    def test_the_box_of_its_own_label_is_still_found(self, on):
+        agent = on("query.html")
+        agent.run('click checkbox left of "closed"')
+        assert agent.page.locator("#s_closed").is_checked()

@@ -36,12 +36,21 @@ Entries keep_if(const Entries& entries, const std::function<bool(const Entry&)>&
 // closer than that, the neighbouring rows pass the row test too, and the row
 // above, coming first in reading order, would win. Candidates that share the
 // anchor's extent outright are the intended ones whenever there are any.
+// Without one, a control that sits beside the anchor only within the slack
+// and is named by a label of its own belongs to that label's row: the ticked
+// filter box under a drop-down is not "the checkbox left of" its option.
 Entries prefer_exact_overlap(Entries kept, const Entry& anchor, bool rows) {
   const Position& a = position(anchor);
   Entries exact = keep_if(kept, [&](const Entry& e) {
     return rows ? overlaps_vertically_exact(position(e), a) : overlaps_horizontally_exact(position(e), a);
   });
-  return exact.empty() ? kept : exact;
+  if (!exact.empty() || !rows) return exact.empty() ? kept : exact;
+  const std::u32string name = text::fold(anchor.text);
+  const std::u32string anchor_label = text::fold(anchor.element.attributes.label);
+  return keep_if(kept, [&](const Entry& e) {
+    const std::u32string own = text::fold(e.element.attributes.label);
+    return own.empty() || text::same_label(own, name) || text::same_label(own, anchor_label);
+  });
 }
 
 void sort_by(Entries& entries, const std::function<double(const Entry&)>& key, bool descending) {
