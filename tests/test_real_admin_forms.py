@@ -33,3 +33,9 @@ def test_each_password_goes_into_its_own_field_not_the_wrapper_around_it(form):
 def test_an_element_styled_as_an_input_without_a_field_inside_still_takes_text(form):
     form.run('type "printers" into "search-input"')
     assert form.page.locator("#tags").inner_text().strip() == "printers"
+
+
+@pytest.mark.parametrize("anchor", ["Username", "Username*"])
+def test_a_required_mark_after_a_label_is_not_part_of_its_name(form, anchor):
+    form.run(f'type newbie into field below "{anchor}"')
+    assert value(form, "id_username") == "newbie"

@@ -175,9 +175,17 @@ std::u32string_view without_colon(std::u32string_view t) {
   return t.substr(0, end);
 }
 
+// A required field's closing asterisk ("First Name*") is decoration, as a colon is.
+std::u32string_view without_required_mark(std::u32string_view t) {
+  size_t end = t.size();
+  while (end > 0 && (t[end - 1] == U' ' || t[end - 1] == U'\t')) --end;
+  if (end > 1 && t[end - 1] == U'*') return t.substr(0, end - 1);
+  return t;
+}
+
 bool same_label(std::u32string_view t, std::u32string_view name) {
-  const auto bare = without_colon(name);
-  return bare.empty() ? t == name : without_colon(t) == bare;
+  const auto bare = without_colon(without_required_mark(name));
+  return bare.empty() ? t == name : without_colon(without_required_mark(t)) == bare;
 }
 
 std::u32string replace_all(std::u32string_view t, std::u32string_view from, std::u32string_view to) {

@@ -45,9 +45,9 @@ bool ends_with(std::u32string_view text, std::u32string_view suffix);
 bool contains(std::u32string_view text, std::u32string_view needle);
 /// The text without a trailing colon (and the blanks around it).
 std::u32string_view without_colon(std::u32string_view text);
-/// Whether a page text carries `name`, a trailing colon on either side aside:
-/// a label reading "Country:" is named "Country". A name that is only a colon
-/// must match exactly.
+/// Whether a page text carries `name`, a trailing colon or required mark on
+/// either side aside: a label reading "Country:" is named "Country", one reading
+/// "First Name*" is named "First Name". A name that is only a colon must match exactly.
 bool same_label(std::u32string_view text, std::u32string_view name);
 /// Replaces every occurrence of `from` with `to`.
 std::u32string replace_all(std::u32string_view text, std::u32string_view from, std::u32string_view to);
