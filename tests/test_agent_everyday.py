@@ -2,6 +2,8 @@
 uploading, double and right clicks, dragging, scrolling, history and the
 address and title checks."""
 
+import re
+
 import pytest
 
 from vantle import StepFailed, WebAgent
@@ -115,6 +117,16 @@ class TestFields:
                                              ('extract text from "Delivery"', "Express")])
     def test_extract_reads_the_field_its_label_names_not_the_label(self, on, step, value):
         assert on("controls.html").run(step) == value
+
+    @pytest.mark.parametrize("step, said", [
+        ('type hello into "Open folder"', "'Open folder' is <button>, which cannot take typed text."),
+        ('check "Open folder"', "'Open folder' is <button>, which cannot take a tick."),
+        ('type hello into "Next page"', "'Next page' is <a>, which cannot take typed text."),
+        ('select "Large" from "Far away"', "'Far away' is <button>, which cannot take a choice of option."),
+    ])
+    def test_a_step_on_something_that_cannot_take_it_says_what_that_is(self, on, step, said):
+        with pytest.raises(Exception, match=re.escape(said)):
+            on("controls.html").run(step)
 
     def test_text_above_a_button_is_no_label_of_it(self, on):
         agent = on("controls.html")

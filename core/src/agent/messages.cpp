@@ -157,6 +157,12 @@ std::string placed_miss_message(std::string_view instruction, std::string_view t
                                       "the step can act on is placed from it as asked.");
 }
 
+std::string unfit_message(std::string_view instruction, std::string_view found, std::string_view tag,
+                          std::string_view takes) {
+  return step_failed(instruction, q(found) + " is <" + std::string(tag) + ">, which cannot take " +
+                                      std::string(takes) + ".");
+}
+
 std::string anchor_message(std::string_view instruction, std::string_view anchor,
                            const std::vector<std::string>& near) {
   std::string reason = "anchor " + q(anchor) + " not found.";

@@ -142,6 +142,23 @@ std::string noise_match(const Json& query, const Json& result) {
   return source;
 }
 
+// A step only some elements take (typing, ticking) whose target names
+// something else: saying so beats "nothing matches" beside that very name.
+bool explain_unfit(const std::string& text, const PageScan& scan, StepResolution& out) {
+  const language::Action* row = language::action(records::text_at(out.query, "action"));
+  if (!row || row->takes.empty()) return false;
+  Json query = out.query;
+  query["action"] = "click";
+  const Json found = resolve_direct(query, scan);
+  if (!records::truth_at(found, "resolved") || !found["element"].is_object()) return false;
+  const Json& element = found["element"];
+  std::string tag = records::text_at(element, "tag");
+  const std::string type = records::text_at(element.value("attributes", Json::object()), "type");
+  if (!type.empty()) tag += " type=\"" + type + "\"";
+  out.message = unfit_message(text, found_text(found, records::text_at(out.query, "target")), tag, row->takes);
+  return true;
+}
+
 void explain_failure(const std::string& text, const ParsedStep& step, const PageScan& scan, StepResolution& out) {
   const Json& result = out.result;
   const std::string action = records::text_at(out.query, "action");
@@ -183,6 +200,7 @@ void explain_failure(const std::string& text, const ParsedStep& step, const Page
       return;
     }
   }
+  if (out.route != Route::layout && !out.query.contains("row") && explain_unfit(text, scan, out)) return;
   Json near_misses = result.is_object() ? result.value("candidates", Json::array()) : Json::array();
   out.near = near_misses.empty() ? near_candidates(target, scan.elements, scan.text_elements)
                                  : near_candidates(target, Json::array(), near_misses);

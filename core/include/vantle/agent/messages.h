@@ -32,6 +32,10 @@ std::string miss_message(std::string_view instruction, std::string_view target,
 /// quoted words sought from it, if any.
 std::string placed_miss_message(std::string_view instruction, std::string_view target, const Json& anchor,
                                 std::string_view wanted = {});
+/// The target names something that cannot take what the step does; `tag`
+/// reads as the element's opening tag ("input type=\"checkbox\"").
+std::string unfit_message(std::string_view instruction, std::string_view found, std::string_view tag,
+                          std::string_view takes);
 /// A position step whose anchor names nothing on the page.
 std::string anchor_message(std::string_view instruction, std::string_view anchor,
                            const std::vector<std::string>& near);

@@ -39,6 +39,9 @@ struct Action {
   Needs needs;
   /// Named in the unrecognised-instruction message (SUPPORTED_ACTIONS).
   bool listed;
+  /// What the element must take, for an action only some elements take
+  /// ("typed text"); failures name it when the target is something else.
+  std::string_view takes = {};
 };
 /// In the order the unrecognised-instruction message lists them.
 const std::vector<Action>& actions();
