@@ -161,3 +161,11 @@ class TestSlackRowsInAQueryForm:
         agent = on("query.html")
         agent.run('click checkbox left of "closed"')
         assert agent.page.locator("#s_closed").is_checked()
+
+
+class TestPickerThatAddsRows:
+    def test_choosing_a_field_that_adds_a_row_above_the_picker_passes(self, on):
+        agent = on("query.html")
+        agent.run('select "Component" from "And"')
+        assert agent.page.locator("#add_filter").input_value() == "Component"
+        assert agent.page.locator("tr.added th").inner_text() == "Component"

@@ -88,6 +88,9 @@ RemotePtr Actions::native_select(const Json& element) const {
 std::string Actions::select_native(const Json& element, std::string_view value) const {
   RemotePtr locator = native_select(element);
   locator->call("scroll_into_view_if_needed");
+  // Read back through a handle: a page that answers the choice by adding a
+  // row above the drop-down leaves its path pointing at nothing.
+  RemotePtr held = locator->call("element_handle");
   try {
     locator->call("select_option", {}, {{"label", Json(std::string(value))}});
   } catch (...) {
@@ -99,7 +102,7 @@ std::string Actions::select_native(const Json& element, std::string_view value) 
       throw ActionError("Failed to select " + text::quoted(value) + ": the drop-down offers " + listed(offered) + ".");
     throw;
   }
-  return trimmed(locator->call_value("evaluate", {Json(SELECTED_LABEL_JS)}));
+  return trimmed(held->call_value("evaluate", {Json(SELECTED_LABEL_JS)}));
 }
 
 std::string Actions::select_custom(const Json& element, std::string_view value) const {
