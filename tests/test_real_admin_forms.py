@@ -39,3 +39,10 @@ def test_an_element_styled_as_an_input_without_a_field_inside_still_takes_text(f
 def test_a_required_mark_after_a_label_is_not_part_of_its_name(form, anchor):
     form.run(f'type newbie into field below "{anchor}"')
     assert value(form, "id_username") == "newbie"
+
+
+def test_a_rich_editor_that_copies_its_text_late_has_it_saved(agent, server):
+    agent.run(f"navigate {server}/realistic/debounced_editor.html")
+    agent.run('type "Hello world" into "Body"')
+    agent.run('click "Publish"')
+    assert agent.page.locator("#saved").inner_text() == "Saved: Hello world"

@@ -331,7 +331,17 @@ void Actions::type_after(const RemotePtr& locator, bool focused, std::string_vie
   type_here(text);
 }
 
+// A rich editor may copy what was typed into its form only a moment after
+// the last key (Draftail: 250 ms). A person takes longer than that to reach
+// the next control; a step does not, and a form sent at once saves nothing
+// while every step passes. Plain fields hold their value at once.
 void Actions::type_text(const Json& element, std::string_view text) const {
+  type_into(element, text);
+  const std::string tag = text_field(element, "tag");
+  if (tag != "input" && tag != "textarea") page_->call("wait_for_timeout", {Json(EDITOR_SETTLE_MS)});
+}
+
+void Actions::type_into(const Json& element, std::string_view text) const {
   require_record(element, "element");
   const std::string xpath = own_path(element);
   const bool framed = !frame_chain(element).empty();

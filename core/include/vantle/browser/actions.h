@@ -70,6 +70,7 @@ extern const std::string HOVER_SPOT_JS;
 /// Waits, in milliseconds.
 inline constexpr int HANDLE_TIMEOUT_MS = 2000;  // locator attempt of element_handle
 inline constexpr int OPEN_PAUSE_MS = 300;       // after opening a custom drop-down
+inline constexpr int EDITOR_SETTLE_MS = 400;    // after typing into a rich editor
 inline constexpr int OPTION_TIMEOUT_MS = 1500;  // for each candidate option
 
 /// A custom drop-down option selector: prefix + requested label + suffix.
@@ -241,6 +242,7 @@ class Actions {
   RemotePtr native_select(const Json& element) const;
   void require_reach(const Json& element, const Point& at, const std::string& head,
                      const std::exception_ptr& last) const;
+  void type_into(const Json& element, std::string_view text) const;
   void type_through(const RemotePtr& locator, std::string_view text) const;
   void type_after(const RemotePtr& locator, bool focused, std::string_view text) const;
   void type_here(std::string_view text) const;
