@@ -169,3 +169,17 @@ class TestPickerThatAddsRows:
         agent.run('select "Component" from "And"')
         assert agent.page.locator("#add_filter").input_value() == "Component"
         assert agent.page.locator("tr.added th").inner_text() == "Component"
+
+
+class TestTypeWordsAndOtherFields:
+    @pytest.mark.parametrize("kind", ["button", "checkbox"])
+    def test_a_type_word_never_takes_a_native_field_of_another_kind(self, on, kind):
+        agent = on("query_row.html")
+        with pytest.raises(Exception, match=f"nothing fits '{kind} left of blocker'"):
+            agent.run(f'click {kind} left of "blocker"')
+        assert agent.page.locator("#log").inner_text() == "Nothing pressed"
+
+    def test_a_type_word_still_takes_a_widget_drawn_otherwise(self, on):
+        agent = on("query_row.html")
+        agent.run('click dropdown left of "urgent"')
+        assert agent.page.locator("#log").inner_text() == "urgent box"

@@ -180,6 +180,33 @@ void prefer(Entries& tier) {
   });
 }
 
+// The kind of native field an entry is, if it is one: "checkbox", "radio",
+// "input" (a text field) or "select".
+std::u32string_view field_kind(const Entry& e) {
+  if (e.is_anchor_only) return {};
+  const std::u32string type = text::lower(e.element.attributes.type);
+  if (e.element.tag == U"input") {
+    if (type == U"checkbox" || type == U"radio") return type == U"checkbox" ? U"checkbox" : U"radio";
+    if (type == U"submit" || type == U"button" || type == U"reset" || type == U"image") return {};
+    return U"input";
+  }
+  if (e.element.tag == U"textarea") return U"input";
+  if (e.element.tag == U"select") return U"select";
+  return {};
+}
+
+// A type word may miss a custom widget (a styled box, a link drawn as a
+// button), but a native field of another kind is never what it names: a
+// "checkbox" step that took the drop-down beside would pass for done.
+void drop_other_fields(Entries& entries, std::u32string_view wanted) {
+  entries.erase(std::remove_if(entries.begin(), entries.end(),
+                               [&](const Entry* e) {
+                                 const std::u32string_view kind = field_kind(*e);
+                                 return !kind.empty() && kind != wanted;
+                               }),
+                entries.end());
+}
+
 }  // namespace
 
 const Entry* Resolver::find_anchor(std::u32string_view anchor_text) const {
@@ -279,6 +306,7 @@ Resolution Resolver::resolve(std::u32string_view target, const language::Spans& 
   // happens to sit below the anchor would pass for done.
   if (ranked.empty() && t.type_filter) {
     candidates = pool(*anchor, std::nullopt, t, can_act);
+    drop_other_fields(candidates, *t.type_filter);
     ranked = rank(candidates, *anchor, t.rel_strategy, t.ordinal);
     relaxed = true;
   }
