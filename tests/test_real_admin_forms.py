@@ -3,21 +3,14 @@ in wrappers whose class names speak of inputs, its label above, help text betwee
 
 import pytest
 
-from vantle import WebAgent
+from test_real_pages import agent, on  # noqa: F401 (fixtures)
 
 pytestmark = pytest.mark.browser
 
 
-@pytest.fixture(scope="module")
-def agent():
-    with WebAgent(screenshots=False, timeout_ms=2500) as agent:
-        yield agent
-
-
 @pytest.fixture
-def form(agent, server):
-    agent.run(f"navigate {server}/realistic/account_form.html")
-    return agent
+def form(on):
+    return on("account_form.html")
 
 
 def value(agent, ident):
@@ -41,8 +34,8 @@ def test_a_required_mark_after_a_label_is_not_part_of_its_name(form, anchor):
     assert value(form, "id_username") == "newbie"
 
 
-def test_a_rich_editor_that_copies_its_text_late_has_it_saved(agent, server):
-    agent.run(f"navigate {server}/realistic/debounced_editor.html")
+def test_a_rich_editor_that_copies_its_text_late_has_it_saved(on):
+    agent = on("debounced_editor.html")
     agent.run('type "Hello world" into "Body"')
     agent.run('click "Publish"')
     assert agent.page.locator("#saved").inner_text() == "Saved: Hello world"

@@ -102,7 +102,10 @@ std::string Actions::select_native(const Json& element, std::string_view value) 
       throw ActionError("Failed to select " + text::quoted(value) + ": the drop-down offers " + listed(offered) + ".");
     throw;
   }
-  return trimmed(held->call_value("evaluate", {Json(SELECTED_LABEL_JS)}));
+  const std::string chosen = trimmed(held->call_value("evaluate", {Json(SELECTED_LABEL_JS)}));
+  // Released, or the page keeps one handle per choice for as long as it lives.
+  held->call("dispose");
+  return chosen;
 }
 
 std::string Actions::select_custom(const Json& element, std::string_view value) const {
